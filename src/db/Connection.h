@@ -1,0 +1,69 @@
+#pragma once
+
+#include "db/RowSet.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace uc::db {
+
+// One attachment to a Firebird database, configured by a name=value parameter list and the path of
+// the client library, and opened on demand. Every statement the program sends goes through
+// select() or execute(): that is where its text is converted to Windows-1252 (a character that
+// Windows-1252 lacks is refused before anything is sent) and where statement observers hear of it.
+//
+// Without an explicit transaction each statement runs in a transaction of its own, committed when
+// the statement is done (a select() after all its rows are read). With one, statements run in it.
+// Every failure is thrown as uc::Error.
+class Connection {
+public:
+    Connection();
+    ~Connection(); // rolls back an open transaction, detaches
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Path of the client library; loaded at the next opening.
+    void setVendorLib(const QString& path);
+    const QString& vendorLib() const;
+
+    // Replaces the entry whose name matches without regard to letter case, or appends one.
+    void setParam(const QString& name, const QString& value);
+    // The value of the entry whose name matches without regard to case; empty when none.
+    QString param(const QString& name) const;
+    const std::vector<std::pair<QString, QString>>& params() const;
+
+    // Called synchronously on every change from closed to open, before the attach; an error it
+    // throws aborts the opening and the connection stays closed.
+    void setBeforeConnect(std::function<void()> hook);
+
+    // Runs the before-connect hook, loads the client library and attaches with User_Name,
+    // Password, SQLDialect, ServerCharSet and Database. Does nothing when already open.
+    void open();
+    // Detaches; does nothing when closed.
+    void close();
+    bool connected() const;
+
+    // Read committed, waiting on locks. Starting opens the connection when it is closed.
+    bool inTransaction() const;
+    void startTransaction();
+    void commit();
+    void rollback();
+
+    // Opens the connection when closed; runs the text and reads its whole result.
+    RowSet select(const QString& sql);
+    // Opens the connection when closed; runs a statement that returns no rows.
+    void execute(const QString& sql);
+
+    // Hears the text of every statement just before it is sent (tests count reloads with it).
+    void setStatementObserver(std::function<void(const QString&)> observer);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace uc::db

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace uc::db {
+
+// Rows copied out of a result before its cursor closes: every value as text, nulls kept apart
+// from empty texts. Column names are matched without regard to letter case.
+class RowSet {
+public:
+    RowSet() = default;
+    explicit RowSet(QStringList columns) : m_columns(std::move(columns)) {}
+
+    const QStringList& columns() const { return m_columns; }
+    qsizetype columnCount() const { return m_columns.size(); }
+    qsizetype rowCount() const { return m_columns.isEmpty() ? 0 : qsizetype(m_values.size()) / m_columns.size(); }
+    // -1 when no column has that name.
+    qsizetype columnIndex(const QString& name) const;
+
+    const QString& value(qsizetype row, qsizetype column) const { return m_values[index(row, column)]; }
+    bool isNull(qsizetype row, qsizetype column) const { return m_nulls[index(row, column)]; }
+
+    // Appends one value of the row being built; a row is complete after columnCount() values.
+    void append(QString value) {
+        m_values.push_back(std::move(value));
+        m_nulls.push_back(false);
+    }
+    void appendNull() {
+        m_values.emplace_back();
+        m_nulls.push_back(true);
+    }
+    void reserveRows(qsizetype rows);
+
+private:
+    std::size_t index(qsizetype row, qsizetype column) const { return std::size_t(row * m_columns.size() + column); }
+
+    QStringList m_columns;
+    std::vector<QString> m_values;
+    std::vector<bool> m_nulls;
+};
+
+} // namespace uc::db
