@@ -9,7 +9,7 @@ UC_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils
     clang libclang-rt-14-dev
-    xvfb xauth imagemagick fonts-dejavu-core
+    xvfb xauth x11-utils imagemagick fonts-dejavu-core
 )
 
 ensure_packages() {
