@@ -1,0 +1,307 @@
+#include "db/Connection.h"
+
+#include "common/Error.h"
+#include "db/ClientLibrary.h"
+#include "db/Handles.h"
+#include "db/Statement.h"
+#include "db/Win1252.h"
+
+#include <optional>
+#include <type_traits>
+
+using namespace Firebird;
+
+namespace uc::db {
+
+namespace {
+
+// The attachment is gone (network failure, server shutdown, attachment killed): the next use has
+// to attach afresh instead of failing on the dead one for the rest of the run.
+bool connectionLost(const Error& e) {
+    static const long lost[] = {
+        335544721, // isc_network_error
+        335544726, // isc_net_read_err
+        335544727, // isc_net_write_err
+        335544741, // isc_lost_db_connection
+        335544856, // isc_att_shutdown
+        335544528, // isc_shutdown
+    };
+    for (long code : lost) {
+        if (e.hasGdsCode(code))
+            return true;
+    }
+    return false;
+}
+
+QByteArray encodeStatement(const QString& sql) {
+    QByteArray bytes;
+    QString bad;
+    if (!win1252::encode(sql, &bytes, &bad))
+        throw Error(QStringLiteral("O comando contém caracteres que não podem ser enviados ao banco de dados "
+                                   "(Windows-1252): %1")
+                        .arg(bad));
+    return bytes;
+}
+
+class XpbBuilder {
+public:
+    XpbBuilder(const ClientLibrary& lib, unsigned kind) : m_lib(lib), m_status(lib) {
+        m_builder = lib.util()->getXpbBuilder(m_status.get(), kind, nullptr, 0);
+        m_status.check();
+    }
+    ~XpbBuilder() { m_builder->dispose(); }
+    XpbBuilder(const XpbBuilder&) = delete;
+    XpbBuilder& operator=(const XpbBuilder&) = delete;
+
+    void tag(unsigned char t) {
+        m_builder->insertTag(m_status.get(), t);
+        m_status.check();
+    }
+    void integer(unsigned char t, int value) {
+        m_builder->insertInt(m_status.get(), t, value);
+        m_status.check();
+    }
+    void string(unsigned char t, const QByteArray& value) {
+        m_builder->insertBytes(m_status.get(), t, value.constData(), unsigned(value.size()));
+        m_status.check();
+    }
+    QByteArray bytes() {
+        const unsigned length = m_builder->getBufferLength(m_status.get());
+        const unsigned char* buffer = m_builder->getBuffer(m_status.get());
+        m_status.check();
+        return QByteArray(reinterpret_cast<const char*>(buffer), qsizetype(length));
+    }
+
+private:
+    const ClientLibrary& m_lib;
+    Status m_status;
+    IXpbBuilder* m_builder = nullptr;
+};
+
+} // namespace
+
+struct Connection::Impl {
+    QString vendorLib;
+    std::vector<std::pair<QString, QString>> params;
+    std::function<void()> beforeConnect;
+    std::function<void(const QString&)> observer;
+
+    const ClientLibrary* lib = nullptr;
+    AttachmentHandle attachment;
+    TransactionHandle transaction; // the explicit one, from startTransaction()
+    unsigned dialect = 3;
+
+    TransactionHandle begin() {
+        XpbBuilder tpb(*lib, IXpbBuilder::TPB);
+        // Read committed that sees the latest committed version and waits on a locked row.
+        tpb.tag(isc_tpb_write);
+        tpb.tag(isc_tpb_read_committed);
+        tpb.tag(isc_tpb_rec_version);
+        tpb.tag(isc_tpb_wait);
+        const QByteArray bytes = tpb.bytes();
+        Status status(*lib);
+        ITransaction* t = attachment->startTransaction(status.get(), unsigned(bytes.size()),
+                                                       reinterpret_cast<const unsigned char*>(bytes.constData()));
+        status.check();
+        return TransactionHandle(lib, t);
+    }
+
+    // Ends the attachment without reporting anything: for a dead connection and the destructor.
+    void drop() noexcept {
+        transaction.reset();
+        attachment.reset();
+    }
+
+    void failed(const Error& e) {
+        if (connectionLost(e))
+            drop();
+    }
+
+    // Runs a statement in the explicit transaction, or in one of its own committed at the end.
+    template <class Work> auto run(Work&& work) {
+        TransactionHandle own;
+        try {
+            ITransaction* t = transaction.get();
+            if (!t) {
+                own = begin();
+                t = own.get();
+            }
+            if constexpr (std::is_void_v<decltype(work(t))>) {
+                work(t);
+                if (own)
+                    own.commit();
+            } else {
+                auto result = work(t);
+                if (own)
+                    own.commit();
+                return result;
+            }
+        } catch (const Error& e) {
+            own.reset();
+            failed(e);
+            throw;
+        }
+    }
+};
+
+Connection::Connection() : d(std::make_unique<Impl>()) {}
+
+Connection::~Connection() {
+    d->drop();
+}
+
+void Connection::setVendorLib(const QString& path) {
+    d->vendorLib = path;
+}
+
+const QString& Connection::vendorLib() const {
+    return d->vendorLib;
+}
+
+void Connection::setParam(const QString& name, const QString& value) {
+    for (auto& [n, v] : d->params) {
+        if (n.compare(name, Qt::CaseInsensitive) == 0) {
+            n = name;
+            v = value;
+            return;
+        }
+    }
+    d->params.emplace_back(name, value);
+}
+
+QString Connection::param(const QString& name) const {
+    for (const auto& [n, v] : d->params) {
+        if (n.compare(name, Qt::CaseInsensitive) == 0)
+            return v;
+    }
+    return {};
+}
+
+const std::vector<std::pair<QString, QString>>& Connection::params() const {
+    return d->params;
+}
+
+void Connection::setBeforeConnect(std::function<void()> hook) {
+    d->beforeConnect = std::move(hook);
+}
+
+void Connection::open() {
+    if (d->attachment)
+        return;
+    if (d->beforeConnect)
+        d->beforeConnect();
+    if (d->vendorLib.isEmpty())
+        throw Error(QStringLiteral("Não foi possível carregar a biblioteca do cliente Firebird: (nenhuma indicada)"));
+    const ClientLibrary& lib = ClientLibrary::load(d->vendorLib);
+
+    bool dialectOk = false;
+    const unsigned dialect = param(QStringLiteral("SQLDialect")).toUInt(&dialectOk);
+
+    XpbBuilder dpb(lib, IXpbBuilder::DPB);
+    dpb.string(isc_dpb_user_name, param(QStringLiteral("User_Name")).toLocal8Bit());
+    dpb.string(isc_dpb_password, param(QStringLiteral("Password")).toLocal8Bit());
+    dpb.integer(isc_dpb_sql_dialect, int(dialectOk ? dialect : 3));
+    const QString charSet = param(QStringLiteral("ServerCharSet"));
+    if (!charSet.isEmpty())
+        dpb.string(isc_dpb_lc_ctype, charSet.toLatin1());
+    const QByteArray buffer = dpb.bytes();
+    const QByteArray database = param(QStringLiteral("Database")).toLocal8Bit();
+
+    Status status(lib);
+    IAttachment* attachment =
+        lib.provider()->attachDatabase(status.get(), database.constData(), unsigned(buffer.size()),
+                                       reinterpret_cast<const unsigned char*>(buffer.constData()));
+    status.check();
+    d->lib = &lib;
+    d->attachment = AttachmentHandle(&lib, attachment);
+    d->dialect = dialectOk ? dialect : 3;
+}
+
+void Connection::close() {
+    if (!d->attachment)
+        return;
+    std::optional<Error> firstError;
+    if (d->transaction) {
+        try {
+            d->transaction.rollback();
+        } catch (const Error& e) {
+            firstError = e;
+        }
+    }
+    d->transaction.reset(); // never detach with a transaction open
+    Status status(*d->lib);
+    d->attachment->detach(status.get());
+    if (status.failed()) {
+        if (!firstError)
+            firstError = d->lib->errorFrom(status.get());
+        d->attachment->release();
+    }
+    d->attachment.forget();
+    if (firstError)
+        throw *firstError;
+}
+
+bool Connection::connected() const {
+    return bool(d->attachment);
+}
+
+bool Connection::inTransaction() const {
+    return bool(d->transaction);
+}
+
+void Connection::startTransaction() {
+    if (d->transaction)
+        throw Error(QStringLiteral("Já existe uma transação ativa nesta conexão."));
+    open();
+    try {
+        d->transaction = d->begin();
+    } catch (const Error& e) {
+        d->failed(e);
+        throw;
+    }
+}
+
+void Connection::commit() {
+    if (!d->transaction)
+        throw Error(QStringLiteral("Não há transação ativa para confirmar."));
+    try {
+        d->transaction.commit();
+    } catch (const Error& e) {
+        d->failed(e);
+        throw;
+    }
+}
+
+void Connection::rollback() {
+    if (!d->transaction)
+        return;
+    try {
+        d->transaction.rollback();
+    } catch (const Error& e) {
+        d->failed(e);
+        throw;
+    }
+}
+
+RowSet Connection::select(const QString& sql) {
+    const QByteArray text = encodeStatement(sql);
+    open();
+    if (d->observer)
+        d->observer(sql);
+    return d->run(
+        [&](ITransaction* t) { return statement::select(*d->lib, d->attachment.get(), t, text, d->dialect); });
+}
+
+void Connection::execute(const QString& sql) {
+    const QByteArray text = encodeStatement(sql);
+    open();
+    if (d->observer)
+        d->observer(sql);
+    d->run([&](ITransaction* t) { statement::execute(*d->lib, d->attachment.get(), t, text, d->dialect); });
+}
+
+void Connection::setStatementObserver(std::function<void(const QString&)> observer) {
+    d->observer = std::move(observer);
+}
+
+} // namespace uc::db

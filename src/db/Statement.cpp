@@ -1,0 +1,231 @@
+#include "db/Statement.h"
+
+#include "db/Handles.h"
+#include "db/Win1252.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+using namespace Firebird;
+
+namespace uc::db::statement {
+
+namespace {
+
+enum class Kind { Text, Varying, Timestamp, Date, Time, TextBlob, BinaryBlob };
+
+struct Column {
+    Kind kind;
+    unsigned offset;
+    unsigned nullOffset;
+    unsigned length;
+};
+
+// Room for any number, boolean or other scalar the server turns into text.
+constexpr unsigned kScalarTextLength = 64;
+
+void appendTwo(char*& p, unsigned v) {
+    *p++ = char('0' + (v / 10) % 10);
+    *p++ = char('0' + v % 10);
+}
+
+void writeDate(const ClientLibrary& lib, ISC_DATE date, char*& p) {
+    unsigned y = 0, m = 0, d = 0;
+    lib.util()->decodeDate(date, &y, &m, &d);
+    appendTwo(p, d);
+    *p++ = '/';
+    appendTwo(p, m);
+    *p++ = '/';
+    appendTwo(p, y / 100);
+    appendTwo(p, y % 100);
+}
+
+void writeTime(const ClientLibrary& lib, ISC_TIME time, char*& p) {
+    unsigned h = 0, m = 0, s = 0, fractions = 0;
+    lib.util()->decodeTime(time, &h, &m, &s, &fractions);
+    appendTwo(p, h);
+    *p++ = ':';
+    appendTwo(p, m);
+    *p++ = ':';
+    appendTwo(p, s);
+}
+
+QString readBlob(const ClientLibrary& lib, IAttachment* attachment, ITransaction* transaction, ISC_QUAD id, bool text) {
+    Status status(lib);
+    BlobHandle blob(&lib, attachment->openBlob(status.get(), transaction, &id, 0, nullptr));
+    status.check();
+    QByteArray bytes;
+    char segment[32768];
+    for (;;) {
+        unsigned got = 0;
+        const int result = blob->getSegment(status.get(), sizeof segment, segment, &got);
+        if (result == IStatus::RESULT_NO_DATA)
+            break;
+        status.check();
+        bytes.append(segment, qsizetype(got));
+    }
+    blob->close(status.get());
+    status.check();
+    blob.forget();
+    return text ? win1252::decode(bytes) : QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+// Asks the server for every column as text, except those this layer formats itself.
+Released<IMessageMetadata> outputFormat(const ClientLibrary& lib, IMessageMetadata* described,
+                                        std::vector<Column>* columns, QStringList* names) {
+    Status status(lib);
+    const unsigned count = described->getCount(status.get());
+    status.check();
+    Released<IMetadataBuilder> builder(&lib, described->getBuilder(status.get()));
+    status.check();
+    std::vector<Kind> kinds;
+    kinds.reserve(count);
+    for (unsigned i = 0; i < count; ++i) {
+        const unsigned type = described->getType(status.get(), i) & ~1u;
+        const int subType = described->getSubType(status.get(), i);
+        const unsigned length = described->getLength(status.get(), i);
+        const char* alias = described->getAlias(status.get(), i);
+        status.check();
+        names->append(win1252::decode(alias, std::strlen(alias)));
+        Kind kind = Kind::Varying;
+        switch (type) {
+        case SQL_TEXT:
+            kind = Kind::Text;
+            break;
+        case SQL_VARYING:
+            kind = Kind::Varying;
+            break;
+        case SQL_TIMESTAMP:
+            kind = Kind::Timestamp;
+            break;
+        case SQL_TYPE_DATE:
+            kind = Kind::Date;
+            break;
+        case SQL_TYPE_TIME:
+            kind = Kind::Time;
+            break;
+        case SQL_BLOB:
+            kind = subType == isc_blob_text ? Kind::TextBlob : Kind::BinaryBlob;
+            break;
+        default:
+            // Numbers keep their scale ("12.50") when the server writes them as text.
+            builder->setType(status.get(), i, SQL_VARYING + 1);
+            builder->setScale(status.get(), i, 0);
+            builder->setCharSet(status.get(), i, 0 /* NONE: digits only */);
+            builder->setLength(status.get(), i, std::max(length, kScalarTextLength));
+            status.check();
+            break;
+        }
+        kinds.push_back(kind);
+    }
+    Released<IMessageMetadata> format(&lib, builder->getMetadata(status.get()));
+    status.check();
+    columns->reserve(count);
+    for (unsigned i = 0; i < count; ++i) {
+        Column c{kinds[i], format->getOffset(status.get(), i), format->getNullOffset(status.get(), i),
+                 format->getLength(status.get(), i)};
+        status.check();
+        columns->push_back(c);
+    }
+    return format;
+}
+
+} // namespace
+
+RowSet select(const ClientLibrary& lib, IAttachment* attachment, ITransaction* transaction, const QByteArray& sql,
+              unsigned dialect) {
+    Status status(lib);
+    StatementHandle statement(&lib,
+                              attachment->prepare(status.get(), transaction, unsigned(sql.size()), sql.constData(),
+                                                  dialect, IStatement::PREPARE_PREFETCH_METADATA));
+    status.check();
+    Released<IMessageMetadata> described(&lib, statement->getOutputMetadata(status.get()));
+    status.check();
+
+    std::vector<Column> columns;
+    QStringList names;
+    Released<IMessageMetadata> format = outputFormat(lib, described.get(), &columns, &names);
+    const unsigned messageLength = format->getMessageLength(status.get());
+    status.check();
+
+    ResultSetHandle cursor(&lib, statement->openCursor(status.get(), transaction, nullptr, nullptr, format.get(), 0));
+    status.check();
+
+    RowSet rows(names);
+    std::vector<unsigned char> buffer(messageLength);
+    unsigned char* const message = buffer.data();
+    char text[32]; // a formatted date, time or timestamp
+    for (;;) {
+        const int result = cursor->fetchNext(status.get(), message);
+        if (result == IStatus::RESULT_NO_DATA)
+            break;
+        status.check();
+        for (const Column& c : columns) {
+            if (*reinterpret_cast<const short*>(message + c.nullOffset) == -1) {
+                rows.appendNull();
+                continue;
+            }
+            const unsigned char* field = message + c.offset;
+            switch (c.kind) {
+            case Kind::Text:
+                rows.append(win1252::decode(reinterpret_cast<const char*>(field), c.length));
+                break;
+            case Kind::Varying: {
+                ISC_USHORT length;
+                std::memcpy(&length, field, sizeof length);
+                rows.append(win1252::decode(reinterpret_cast<const char*>(field) + sizeof length, length));
+                break;
+            }
+            case Kind::Timestamp: {
+                ISC_TIMESTAMP ts;
+                std::memcpy(&ts, field, sizeof ts);
+                char* p = text;
+                writeDate(lib, ts.timestamp_date, p);
+                *p++ = ' ';
+                writeTime(lib, ts.timestamp_time, p);
+                rows.append(QString::fromLatin1(text, p - text));
+                break;
+            }
+            case Kind::Date: {
+                ISC_DATE d;
+                std::memcpy(&d, field, sizeof d);
+                char* p = text;
+                writeDate(lib, d, p);
+                rows.append(QString::fromLatin1(text, p - text));
+                break;
+            }
+            case Kind::Time: {
+                ISC_TIME t;
+                std::memcpy(&t, field, sizeof t);
+                char* p = text;
+                writeTime(lib, t, p);
+                rows.append(QString::fromLatin1(text, p - text));
+                break;
+            }
+            case Kind::TextBlob:
+            case Kind::BinaryBlob: {
+                ISC_QUAD id;
+                std::memcpy(&id, field, sizeof id);
+                rows.append(readBlob(lib, attachment, transaction, id, c.kind == Kind::TextBlob));
+                break;
+            }
+            }
+        }
+    }
+    cursor.close();
+    statement->free(status.get());
+    status.check();
+    statement.forget();
+    return rows;
+}
+
+void execute(const ClientLibrary& lib, IAttachment* attachment, ITransaction* transaction, const QByteArray& sql,
+             unsigned dialect) {
+    Status status(lib);
+    attachment->execute(status.get(), transaction, unsigned(sql.size()), sql.constData(), dialect, nullptr, nullptr,
+                        nullptr, nullptr);
+    status.check();
+}
+
+} // namespace uc::db::statement
