@@ -33,6 +33,16 @@ QByteArray longLineFile() {
     return QByteArray("[QOR]\r\nLonga=") + QByteArray(1 << 20, 'x') + QByteArray("\r\nAno=2024\r\n");
 }
 
+// The text in UTF-16 LE after its byte-order mark, as Notepad saves "Unicode".
+QByteArray utf16leFile(const QString& text) {
+    QByteArray out("\xFF\xFE");
+    for (const QChar c : text) {
+        out.append(static_cast<char>(c.unicode() & 0xFF));
+        out.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return out;
+}
+
 QByteArray garbageThenSection() {
     return randomBytes(64 * 1024, 7) + QByteArray("\n[QOR]\nAno=2024\n");
 }
@@ -120,9 +130,8 @@ private slots:
             << "Ã§";
         QTest::newRow("UTF-8 mark before section") << bytesOf("\xEF\xBB\xBF[QOR]\nAno=1\n") << "Ano"
                                                    << "1";
-        QTest::newRow("UTF-16 LE after its mark")
-            << QByteArray("\xFF\xFE[\0Q\0O\0R\0]\0\n\0A\0n\0o\0=\0\xE7\0\n\0", 28) << "Ano"
-            << "ç";
+        QTest::newRow("UTF-16 LE after its mark") << utf16leFile(QStringLiteral("[QOR]\r\nAno=ç€\r\n")) << "Ano"
+                                                  << "ç€";
         QTest::newRow("NUL bytes in a value")
             << QByteArray("[QOR]\nServidor=a\0b\n", 19) << "Servidor" << QString::fromLatin1("a\0b", 3);
         QTest::newRow("binary garbage") << randomBytes(64 * 1024, 1) << "Ano" << kDefault;
