@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QScreen>
 #include <QStyle>
+#include <QWindow>
 
 // The button pictures live in the core library; a static library's resources must be pulled in
 // by hand, and only from the global namespace.
@@ -174,10 +175,17 @@ void TFPrin::setVisible(bool visible) {
 }
 
 void TFPrin::centreOnScreen() {
+    // The whole window, its frame included as far as the platform knows the frame before the
+    // window is first shown.
+    create();
+    QSize outer = size();
+    if (const QWindow* handle = windowHandle()) {
+        const QMargins frame = handle->frameMargins();
+        outer += QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    }
     const QScreen* target = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!target)
-        return;
-    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), target->availableGeometry()));
+    if (target)
+        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, outer, target->availableGeometry()).topLeft());
 }
 
 void TFPrin::FormShow() {
