@@ -267,9 +267,9 @@ void large(QTextStream& out, long taxpayers, long groups, long refs) {
         out << "EXECUTE BLOCK AS DECLARE g INTEGER = " << g0 << "; DECLARE k INTEGER; DECLARE c INTEGER = " << code
             << "; BEGIN WHILE (g < " << g1 << ") DO BEGIN k = 0; WHILE (k < 2 + MOD(g, 4)) DO BEGIN "
             << "INSERT INTO GR_CONTRIBUINTES (COD_EMP_CNT, COD_CNT, CNPJ_CNT, NOME_CNT, TIPOLOG_CNT, NOM_LOG_CNT, "
-               "NUMERO_CNT, NOM_BAI_CNT, CEP_CNT, NOM_CID_CNT, LOGIN_INC_CNT, DTA_INC_CNT) VALUES (1, c, "
-               "LPAD(g, 11, '0'), 'CONTRIBUINTE ' || g || ' ' || k, 'RUA', 'SÃO JOÃO', MOD(c, 3000), 'CENTRO', "
-               "'68500-000', 'MARABÁ', 'ADMIN', DATEADD(MOD(c, 5000) DAY TO TIMESTAMP '2010-01-01 08:00:00'); "
+               "NUMERO_CNT, NOM_BAI_CNT, CEP_CNT, NOM_CID_CNT, LOGIN_INC_CNT, DTA_INC_CNT) VALUES (1, :c, "
+               "LPAD(:g, 11, '0'), 'CONTRIBUINTE ' || :g || ' ' || :k, 'RUA', 'SÃO JOÃO', MOD(:c, 3000), 'CENTRO', "
+               "'68500-000', 'MARABÁ', 'ADMIN', DATEADD(MOD(:c, 5000) DAY TO TIMESTAMP '2010-01-01 08:00:00')); "
             << "c = c + 1; k = k + 1; END g = g + 1; END END^\nCOMMIT^\n";
         for (long g = g0; g < g1; ++g)
             code += 2 + g % 4;
@@ -279,10 +279,10 @@ void large(QTextStream& out, long taxpayers, long groups, long refs) {
         const long c1 = std::min(last, c0 + chunk - 1);
         out << "EXECUTE BLOCK AS DECLARE c INTEGER = " << c0 << "; BEGIN WHILE (c <= " << c1 << ") DO BEGIN "
             << "INSERT INTO GR_CONTRIBUINTES (COD_EMP_CNT, COD_CNT, CNPJ_CNT, NOME_CNT, TIPOLOG_CNT, NOM_LOG_CNT, "
-               "NUMERO_CNT, NOM_BAI_CNT, CEP_CNT, NOM_CID_CNT, LOGIN_INC_CNT, DTA_INC_CNT) VALUES (1, c, "
-               "'U' || LPAD(c, 11, '0'), 'CONTRIBUINTE ÚNICO ' || c, 'AV', 'GETÚLIO VARGAS', MOD(c, 3000), "
-               "'VILA SÃO JOSÉ', '68501-000', 'MARABÁ', 'ADMIN', DATEADD(MOD(c, 5000) DAY TO TIMESTAMP "
-               "'2010-01-01 08:00:00'); c = c + 1; END END^\nCOMMIT^\n";
+               "NUMERO_CNT, NOM_BAI_CNT, CEP_CNT, NOM_CID_CNT, LOGIN_INC_CNT, DTA_INC_CNT) VALUES (1, :c, "
+               "'U' || LPAD(:c, 11, '0'), 'CONTRIBUINTE ÚNICO ' || :c, 'AV', 'GETÚLIO VARGAS', MOD(:c, 3000), "
+               "'VILA SÃO JOSÉ', '68501-000', 'MARABÁ', 'ADMIN', DATEADD(MOD(:c, 5000) DAY TO TIMESTAMP "
+               "'2010-01-01 08:00:00')); c = c + 1; END END^\nCOMMIT^\n";
     }
     const long maxCode = std::max(last, code - 1);
     // Every reference table: rows spread over all codes, most of company 1 and module 5.
@@ -292,19 +292,19 @@ void large(QTextStream& out, long taxpayers, long groups, long refs) {
         for (long i0 = 1; i0 <= refs; i0 += chunk) {
             const long i1 = std::min(refs, i0 + chunk - 1);
             QStringList columns{QStringLiteral("ID")};
-            QStringList values{QStringLiteral("i")};
+            QStringList values{QStringLiteral(":i")};
             if (!table.companyColumn.isEmpty()) {
                 columns << table.companyColumn;
-                values << QStringLiteral("IIF(MOD(i, 10) = 0, 2, 1)");
+                values << QStringLiteral("IIF(MOD(:i, 10) = 0, 2, 1)");
             }
             if (!table.moduleColumn.isEmpty()) {
                 columns << table.moduleColumn;
-                values << QStringLiteral("IIF(MOD(i, 7) = 0, 3, 5)");
+                values << QStringLiteral("IIF(MOD(:i, 7) = 0, 3, 5)");
             }
             int salt = 1;
             for (const QString& c : table.codeColumns) {
                 columns << c;
-                values << QStringLiteral("MOD(i * %1, %2) + 1").arg(7919L * salt++).arg(maxCode);
+                values << QStringLiteral("MOD(:i * %1, %2) + 1").arg(7919L * salt++).arg(maxCode);
             }
             out << "EXECUTE BLOCK AS DECLARE i BIGINT = " << i0 << "; BEGIN WHILE (i <= " << i1
                 << ") DO BEGIN INSERT INTO " << table.name << " (" << columns.join(u", ") << ") VALUES ("
