@@ -81,6 +81,7 @@ private:
 } // namespace
 
 struct Connection::Impl {
+    QString name;
     QString vendorLib;
     std::vector<std::pair<QString, QString>> params;
     std::function<void()> beforeConnect;
@@ -148,6 +149,14 @@ Connection::Connection() : d(std::make_unique<Impl>()) {}
 
 Connection::~Connection() {
     d->drop();
+}
+
+void Connection::setConnectionName(const QString& name) {
+    d->name = name;
+}
+
+const QString& Connection::connectionName() const {
+    return d->name;
 }
 
 void Connection::setVendorLib(const QString& path) {

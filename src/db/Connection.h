@@ -18,7 +18,13 @@ namespace uc::db {
 //
 // Without an explicit transaction each statement runs in a transaction of its own, committed when
 // the statement is done (a select() after all its rows are read). With one, statements run in it.
-// Every failure is thrown as uc::Error.
+// Every failure is thrown as uc::Error. When the server reports the attachment lost (network
+// failure, shutdown, attachment killed), the connection closes itself, dropping its transaction,
+// so that the next use attaches afresh through the before-connect hook.
+//
+// select() gives every value as text: numbers as the server writes them ("12.50"), dates as
+// dd/mm/yyyy, times as hh:mm:ss, timestamps as dd/mm/yyyy hh:mm:ss, CHAR values with their
+// trailing blanks, text blobs whole and binary blobs as hexadecimal digits.
 class Connection {
 public:
     Connection();
@@ -26,7 +32,12 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Path of the client library; loaded at the next opening.
+    // The name the window gives the connection ("QOR75"); it only names it.
+    void setConnectionName(const QString& name);
+    const QString& connectionName() const;
+
+    // Path of the client library; loaded at the next opening (see ClientLibrary for how a Windows
+    // path is taken on other hosts).
     void setVendorLib(const QString& path);
     const QString& vendorLib() const;
 
@@ -43,11 +54,15 @@ public:
     // Runs the before-connect hook, loads the client library and attaches with User_Name,
     // Password, SQLDialect, ServerCharSet and Database. Does nothing when already open.
     void open();
-    // Detaches; does nothing when closed.
+    // Rolls back the open transaction, then detaches; does nothing when closed. The connection is
+    // closed afterwards even when this throws.
     void close();
     bool connected() const;
 
-    // Read committed, waiting on locks. Starting opens the connection when it is closed.
+    // Read committed, waiting on locks. Starting opens the connection when it is closed, and is
+    // an error while a transaction is active. Committing with none active is an error; rolling
+    // back with none active does nothing (a failure path may not know whether it started one).
+    // A failed statement leaves the transaction active.
     bool inTransaction() const;
     void startTransaction();
     void commit();

@@ -65,8 +65,10 @@ QStringList adminArguments(const QString& charSet) {
 }
 
 // A database built from the schema once per server root and schema version; scratch databases
-// are copies of it, which is much quicker than running the schema each time.
-QString templateDatabase(const FbServer& server) {
+// are copies of it, which is much quicker than running the schema each time. The file serves any
+// server, so the fixture's server builds it whenever there is one.
+QString templateDatabase(const FbServer& target) {
+    const FbServer server = qEnvironmentVariableIsSet("UC_FB_ROOT") ? FbServer() : target;
     QFile schema(schemaFile());
     if (!schema.open(QIODevice::ReadOnly))
         qFatal("Esquema não encontrado: %s", qPrintable(schemaFile()));

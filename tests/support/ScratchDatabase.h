@@ -14,6 +14,8 @@
 //   auto c = db.connect();                    // our own db::Connection as SYSDBA, opened
 //   db.writeSettings(programFolder);          // a qor.ini through which the resolver reaches db
 //
+//   errorOf([&] { ... })                      // the uc::Error thrown, if any (ErrorOf.h)
+//
 // The database lives in its own temporary folder laid out as an installation:
 //   folder()  = "/tmp/.../"            (ends with "/")
 //   location() = "localhost/PORT:" + folder() + "SGB_DADOS/QORDADOS.FDB"
@@ -56,8 +58,8 @@ private:
 
 class ScratchDatabase {
 public:
-    // Creates the database from sql/schema.sql (a copy of a per-server template, built once under
-    // a lock). Aborts the test program (qFatal) when that fails.
+    // Creates the database from sql/schema.sql on that server (a copy of a template built once per
+    // schema version under a lock). Aborts the test program (qFatal) when that fails.
     explicit ScratchDatabase(const FbServer& server = FbServer());
     // Drops the database and removes the folder.
     ~ScratchDatabase();
