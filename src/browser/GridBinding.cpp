@@ -65,7 +65,7 @@ void GridBinding::configureView() {
     indicator->setSectionResizeMode(QHeaderView::Fixed);
     indicator->setDefaultSectionSize(m_view.fontMetrics().height() + 4);
     indicator->setDefaultAlignment(Qt::AlignCenter);
-    indicator->setFixedWidth(m_view.fontMetrics().horizontalAdvance(GridModel::currentRowMarker) + 10);
+    indicator->setFixedWidth(m_view.fontMetrics().horizontalAdvance(GridModel::currentRowMarker()) + 10);
     indicator->setHighlightSections(false);
 
     // The current row is highlighted only while the grid has the keyboard focus; the indicator

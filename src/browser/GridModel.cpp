@@ -4,8 +4,6 @@
 
 namespace uc {
 
-const QString GridModel::currentRowMarker = QStringLiteral("\u25BA");
-
 GridModel::GridModel(List& list, std::vector<GridColumn> columns, QObject* parent)
     : QAbstractTableModel(parent), m_list(list), m_columns(std::move(columns)) {
     bindColumns();
@@ -54,7 +52,7 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     }
     if (section >= rowCount())
         return {};
-    return section == m_list.currentRow() ? currentRowMarker : QString();
+    return section == m_list.currentRow() ? currentRowMarker() : QString();
 }
 
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {

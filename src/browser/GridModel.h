@@ -21,7 +21,7 @@ class GridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     // The marker shown in the indicator column on the current row.
-    static const QString currentRowMarker;
+    static QString currentRowMarker() { return QStringLiteral("\u25BA"); }
 
     GridModel(List& list, std::vector<GridColumn> columns, QObject* parent = nullptr);
 
