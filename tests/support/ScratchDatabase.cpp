@@ -84,6 +84,10 @@ QString templateDatabase(const FbServer& target) {
     if (QFileInfo::exists(file))
         return file;
 
+    // Templates of earlier schema versions are of no more use.
+    for (const QFileInfo& old : QDir(server.root()).entryInfoList({QStringLiteral("template-*.fdb")}, QDir::Files))
+        QFile::remove(old.absoluteFilePath());
+
     const QString building = file + QStringLiteral(".building");
     QFile::remove(building);
     const QString create =
