@@ -25,7 +25,7 @@ QString byCnpj(const QString& columns, const QString& cnpj) {
 // server still checks the table and every column, so a database that lacks one of them says so
 // when the lists are first opened rather than at the first group.
 QString noTaxpayer(const QString& columns) {
-    return columns + QStringLiteral(" FROM GR_CONTRIBUINTES CNT WHERE CNT.NOME_CNT = CAST(NULL AS VARCHAR(60))");
+    return columns + QStringLiteral(" FROM GR_CONTRIBUINTES CNT WHERE CNT.NOME_CNT = CAST(NULL AS VARCHAR(100))");
 }
 
 } // namespace
@@ -117,11 +117,14 @@ void DuplicateBrowser::cds1AfterScroll() {
     // keep holding none when they are merely reopened: an empty value would find every taxpayer
     // whose CPF/CNPJ is empty.
     const bool hasGroup = m_cds1.currentRow() >= 0;
+    const QString cnpj = hasGroup ? m_cds1.fieldAsText(QStringLiteral("NOME")) : QString();
+    // Both lists are closed and given the new group's texts before either is read, so that when
+    // the principal list fails the member list does not go on holding the group left behind.
     m_cds2.close();
-    m_cds2.setSql(hasGroup ? principalSql(m_cds1.fieldAsText(QStringLiteral("NOME"))) : initialPrincipalSql());
-    m_cds2.open();
     m_cds3.close();
-    m_cds3.setSql(hasGroup ? memberSql(m_cds1.fieldAsText(QStringLiteral("NOME"))) : initialMemberSql());
+    m_cds2.setSql(hasGroup ? principalSql(cnpj) : initialPrincipalSql());
+    m_cds3.setSql(hasGroup ? memberSql(cnpj) : initialMemberSql());
+    m_cds2.open();
     m_cds3.open();
 }
 
