@@ -29,7 +29,8 @@ GridBinding::GridBinding(QTableView& view, GridModel& model)
         if (current.isValid())
             moveList(current.row());
     });
-    m_view.viewport()->installEventFilter(this);
+    m_viewport = m_view.viewport();
+    m_viewport->installEventFilter(this);
     followList();
 }
 
@@ -117,7 +118,9 @@ void GridBinding::report(const Error& error) {
 }
 
 bool GridBinding::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_view.viewport() || event->type() != QEvent::Wheel)
+    // Only the viewport pointer kept from the start is compared: the filter also sees the events
+    // of the view's own destruction, when the view can no longer be asked anything.
+    if (event->type() != QEvent::Wheel || watched != m_viewport)
         return QObject::eventFilter(watched, event);
     const int angle = static_cast<QWheelEvent*>(event)->angleDelta().y();
     // A turn the other way starts over, so a half notch left from before does not count.

@@ -4,6 +4,7 @@
 #include <functional>
 
 class QTableView;
+class QWidget;
 
 namespace uc {
 
@@ -38,6 +39,7 @@ private:
     void report(const Error& error);
 
     QTableView& m_view;
+    QWidget* m_viewport = nullptr;
     GridModel& m_model;
     List& m_list;
     ErrorHandler m_errorHandler;
