@@ -6,6 +6,7 @@
 #include "browser/GridBinding.h"
 #include "browser/GridModel.h"
 #include "common/Error.h"
+#include "connection/ConnectionSetup.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "settings/SystemHost.h"
@@ -51,8 +52,12 @@ TFPrin::TFPrin(const Host& host, QWidget* parent) : TFPrin(nullptr, &host, paren
 TFPrin::TFPrin(std::unique_ptr<Host> ownHost, const Host* host, QWidget* parent)
     : QWidget(parent), m_ownHost(std::move(ownHost)), m_host(host ? *host : *m_ownHost), ui(new Ui::TFPrin),
       m_conexao(std::make_unique<db::Connection>()), m_conAUX(std::make_unique<db::Connection>()),
+      m_setup(std::make_unique<ConnectionSetup>(*m_conexao, *m_conAUX, m_host)),
       m_qrx(std::make_unique<db::Query>(*m_conexao)), m_browser(std::make_unique<DuplicateBrowser>(*m_conexao)) {
     initPictures();
+    configuraConexoes(*m_conexao, *m_conAUX);
+    // The first statement opens Conexao; the set-up fills in its parameters just before.
+    m_conexao->setBeforeConnect([this] { m_setup->ConexaoBeforeConnect(); });
     ui->setupUi(this);
     // A sizeable border without system menu, minimise, maximise or close button: "&Sair" is the
     // way out.

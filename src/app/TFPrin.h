@@ -14,6 +14,7 @@ class TFPrin;
 namespace uc {
 
 class BitmapButton;
+class ConnectionSetup;
 class DuplicateBrowser;
 class GridModel;
 class Host;
@@ -41,6 +42,7 @@ public:
     // What the merge run and the connection set-up reach.
     db::Connection& Conexao() { return *m_conexao; }
     db::Connection& ConAUX() { return *m_conAUX; }
+    ConnectionSetup& setup() { return *m_setup; }
     db::Query& qrx() { return *m_qrx; }
     DuplicateBrowser& browser() { return *m_browser; }
     List& cds1();
@@ -79,6 +81,7 @@ private:
     std::unique_ptr<Ui::TFPrin> ui;
     std::unique_ptr<db::Connection> m_conexao;
     std::unique_ptr<db::Connection> m_conAUX;
+    std::unique_ptr<ConnectionSetup> m_setup;
     std::unique_ptr<db::Query> m_qrx;
     std::unique_ptr<DuplicateBrowser> m_browser;
     std::unique_ptr<GridModel> m_ds1;
