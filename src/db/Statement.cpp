@@ -140,6 +140,11 @@ RowSet select(const ClientLibrary& lib, IAttachment* attachment, ITransaction* t
                               attachment->prepare(status.get(), transaction, unsigned(sql.size()), sql.constData(),
                                                   dialect, IStatement::PREPARE_PREFETCH_METADATA));
     status.check();
+    const unsigned type = statement->getType(status.get());
+    status.check();
+    // Opening a cursor on anything else fails with an obscure "request synchronization error".
+    if (type != isc_info_sql_stmt_select && type != isc_info_sql_stmt_select_for_upd)
+        throw Error(QStringLiteral("O comando não é uma consulta: não devolve linhas."));
     Released<IMessageMetadata> described(&lib, statement->getOutputMetadata(status.get()));
     status.check();
 

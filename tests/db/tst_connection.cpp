@@ -223,6 +223,19 @@ private slots:
         QCOMPARE(c.heard, texts);
     }
 
+    void selectOfAStatementWithoutRowsRunsNothing() {
+        QVERIFY(m_db->runSql(QStringLiteral(
+            "INSERT INTO GR_CONTRIBUINTES (COD_EMP_CNT, COD_CNT, NOME_CNT) VALUES (1, 'S1', 'Antes');")));
+        auto c = m_db->connect();
+        QVERIFY(c);
+        const auto e = errorOf(
+            [&] { c->select(QStringLiteral("UPDATE GR_CONTRIBUINTES SET NOME_CNT = 'Depois' WHERE COD_CNT = 'S1'")); });
+        QVERIFY(e);
+        QCOMPARE(e->message(), QStringLiteral("O comando não é uma consulta: não devolve linhas."));
+        QCOMPARE(m_db->queryColumn(QStringLiteral("SELECT NOME_CNT FROM GR_CONTRIBUINTES WHERE COD_CNT = 'S1'")),
+                 QStringList{QStringLiteral("Antes")});
+    }
+
     void serverErrors_data() {
         QTest::addColumn<QString>("sql");
         QTest::addColumn<QString>("sqlState");
