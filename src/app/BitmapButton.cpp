@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <QStyle>
-#include <QStyleOptionButton>
 #include <qdrawutil.h>
 
 namespace uc {
@@ -41,31 +40,41 @@ void BitmapButton::setHighlightColor(const QColor& color) {
     update();
 }
 
+void BitmapButton::setTextHighlightColor(const QColor& color) {
+    m_textHighlightColor = color;
+    update();
+}
+
 bool BitmapButton::isHot() const {
     return isEnabled() && underMouse();
 }
 
 void BitmapButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QPalette& pal = palette();
-    QRect face = rect();
+    QPalette pal = palette();
+    const QRect face = rect();
+    const bool down = isDown();
 
-    painter.fillRect(face, pal.button());
-    if (isDown()) {
+    if (down) {
+        // Pressed: the face in the highlight colour, the caption in the text highlight colour.
+        painter.fillRect(face, m_highlightColor);
         qDrawShadePanel(&painter, face, pal, true, 1);
+        pal.setColor(QPalette::ButtonText,
+                     m_textHighlightColor.isValid() ? m_textHighlightColor : pal.color(QPalette::Button));
     } else if (isHot()) {
-        // The hot-track frame: two pixels of the hot-track colour, lit from the inside.
+        // The hot-track frame: two pixels of the hot-track colour around a lighter face.
+        painter.fillRect(face, m_hotTrackColor.lighter(170));
         painter.setPen(QPen(m_hotTrackColor, 2));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(face.adjusted(1, 1, -1, -1));
-        painter.fillRect(face.adjusted(2, 2, -2, -2), m_hotTrackColor.lighter(170));
     } else {
+        painter.fillRect(face, pal.button());
         qDrawWinButton(&painter, face, pal, false);
     }
     if (hasFocus()) {
-        painter.setPen(m_highlightColor);
+        painter.setPen(QPen(pal.color(QPalette::ButtonText), 1, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(face.adjusted(3, 3, -4, -4));
+        painter.drawRect(face.adjusted(4, 4, -5, -5));
     }
 
     // The picture and the caption side by side, centred together.
@@ -75,7 +84,7 @@ void BitmapButton::paintEvent(QPaintEvent*) {
     const int textWidth = metrics.horizontalAdvance(QString(caption).remove(QLatin1Char('&')));
     const int pictureWidth = picture.isNull() ? 0 : picture.width() / picture.devicePixelRatio();
     const int contentWidth = pictureWidth + (pictureWidth > 0 && !caption.isEmpty() ? pictureSpacing : 0) + textWidth;
-    const int shift = isDown() ? 1 : 0;
+    const int shift = down ? 1 : 0;
     int x = face.left() + (face.width() - contentWidth) / 2 + shift;
     if (!picture.isNull()) {
         const int pictureHeight = picture.height() / picture.devicePixelRatio();
