@@ -2,6 +2,7 @@
 
 #include "app/BitmapButton.h"
 #include "app/EventHandlers.h"
+#include "app/MergeWindowView.h"
 #include "browser/DuplicateBrowser.h"
 #include "browser/GridBinding.h"
 #include "browser/GridModel.h"
@@ -212,7 +213,8 @@ void TFPrin::BtnSairClick() {
 }
 
 void TFPrin::btnProcessaClick() {
-    // The merge run of the current group plugs in here.
+    MergeWindowView view(*this);
+    MergeRun(Conexao(), qrx(), browser(), view).run();
 }
 
 void TFPrin::Edit1Change() {

@@ -331,8 +331,13 @@ class TestMergeRun : public QObject {
                       int(m_sent.size())};
     }
 
-    void clickProcessar(MergeClock clock = MergeClock::system()) {
+    void clickProcessar() {
         QVERIFY(button()->isEnabled());
+        button()->click();
+    }
+
+    // The run the button starts, on the same window, with a clock of the test's own.
+    void runWithClock(MergeClock clock) {
         runHandler(m_window.get(), [&] {
             MergeWindowView view(*m_window);
             MergeRun(m_window->Conexao(), m_window->qrx(), m_window->browser(), view, std::move(clock)).run();
@@ -623,7 +628,7 @@ private slots:
         MergeClock clock{[&] { return moments.value(readings++); }, QStringLiteral("."), QStringLiteral("-")};
         int readingsAtBox = -1;
         m_boxes->setOnShow([&](const MessageRecord&) { readingsAtBox = readings; });
-        clickProcessar(clock);
+        runWithClock(clock);
 
         QCOMPARE(readingsAtBox, 1);
         QCOMPARE(logLines().first(), QStringLiteral("--- INICIO --- 09.02.2024 09-05-03"));
