@@ -1,0 +1,110 @@
+#include "ServerControl.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <sys/types.h>
+#endif
+
+namespace uc::test {
+
+namespace {
+
+QString readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll().trimmed()) : QString();
+}
+
+#ifdef _WIN32
+bool processAlive(qint64 pid) {
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
+    if (!h)
+        return false;
+    const bool alive = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+    CloseHandle(h);
+    return alive;
+}
+bool killProcess(qint64 pid) {
+    HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, DWORD(pid));
+    if (!h)
+        return false;
+    const bool done = TerminateProcess(h, 9) != 0;
+    CloseHandle(h);
+    return done;
+}
+#else
+// A killed process that its parent has not reaped yet is a zombie: it is gone for our purposes.
+bool processAlive(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return ::kill(pid_t(pid), 0) == 0;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close >= 0 && close + 2 < line.size() && line[close + 2] != 'Z' && line[close + 2] != 'X';
+}
+bool killProcess(qint64 pid) {
+    return ::kill(pid_t(pid), SIGKILL) == 0;
+}
+#endif
+
+} // namespace
+
+OwnServer::OwnServer() : m_dir(QDir::tempPath() + QStringLiteral("/uc-own-server-XXXXXX")) {
+    m_ok = m_dir.isValid() && script({QStringLiteral("start"), root()});
+    if (m_ok)
+        m_port = readFile(root() + QStringLiteral("/port")).toInt();
+    m_ok = m_ok && m_port > 0;
+}
+
+OwnServer::~OwnServer() {
+    if (m_ok)
+        script({QStringLiteral("stop"), root()});
+}
+
+qint64 OwnServer::pid() const {
+    return readFile(root() + QStringLiteral("/pid")).toLongLong();
+}
+
+bool OwnServer::running() const {
+    const qint64 p = pid();
+    return p > 0 && processAlive(p);
+}
+
+bool OwnServer::kill() {
+    const qint64 p = pid();
+    if (p <= 0 || !killProcess(p))
+        return false;
+    QElapsedTimer waited;
+    waited.start();
+    while (processAlive(p)) {
+        if (waited.elapsed() > 10000)
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+bool OwnServer::start() {
+    return script({QStringLiteral("start"), root(), QString::number(m_port)}) &&
+           readFile(root() + QStringLiteral("/port")).toInt() == m_port;
+}
+
+bool OwnServer::script(const QStringList& arguments) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral(UC_SOURCE_DIR "/scripts/fbserver"), arguments);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning("scripts/fbserver %s: %s", qPrintable(arguments.join(QLatin1Char(' '))), p.readAll().constData());
+        return false;
+    }
+    return true;
+}
+
+} // namespace uc::test

@@ -1,0 +1,77 @@
+#pragma once
+
+// The real main window on an installation, driven the way the operator drives it, with every
+// message box recorded instead of shown.
+//
+//   ShownWindow w(db.folder());               // qor.ini of that program folder; shown at once
+//   w.boxes().messages()                      // the boxes shown so far
+//   w.sent()                                  // statements the window's connection sent
+//   w.setups()                                // runs of the connection set-up (one per attach)
+//   QVERIFY(selectGroup(*w, "11.111"));       // a click on that value in the group grid
+//   QVERIFY(sairEndsTheProgram(*w));          // "&Sair" ends the application's message loop
+
+#include "ScratchDatabase.h"
+#include "app/MessageBoxes.h"
+#include "app/TFPrin.h"
+#include "settings/SystemHost.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QTableView;
+
+namespace uc::test {
+
+class ShownWindow {
+public:
+    // The window of a program installed in that folder (ending with a separator), created and
+    // shown: its show step has run when this returns.
+    explicit ShownWindow(const QString& programFolder);
+    ~ShownWindow();
+    ShownWindow(const ShownWindow&) = delete;
+    ShownWindow& operator=(const ShownWindow&) = delete;
+
+    TFPrin& operator*() { return *m_window; }
+    TFPrin* operator->() { return m_window.get(); }
+    MessageBoxRecorder& boxes() { return *m_boxes; }
+    QStringList& sent() { return m_sent; }
+    int setups() const { return m_setups; }
+    // Runs just before each statement is sent, after it is counted in sent().
+    void setBeforeStatement(std::function<void(const QString&)> hook) { m_beforeStatement = std::move(hook); }
+
+    // The boxes' texts, for a failure message.
+    QString describeBoxes() const;
+
+private:
+    std::unique_ptr<SystemHost> m_host;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<TFPrin> m_window;
+    QStringList m_sent;
+    int m_setups = 0;
+    std::function<void(const QString&)> m_beforeStatement;
+};
+
+QTableView* grid(QWidget& window, const char* name);
+// The values shown in one column of a grid, top to bottom.
+QStringList gridColumn(QTableView* view, int column);
+
+// The operator makes that CPF/CNPJ value the current row of the group grid. True when the member
+// list then holds its taxpayers.
+bool selectGroup(TFPrin& window, const QString& cnpj);
+
+// Clicks "&Sair" from inside the application's message loop. True when the loop then ended
+// normally with the window closed.
+bool sairEndsTheProgram(TFPrin& window);
+
+// The attachment of a connection, as MON$ATTACHMENTS names it.
+QString attachmentId(db::Connection& connection);
+// The server ends that attachment, as when the connection to it is lost.
+bool killAttachment(const ScratchDatabase& db, const QString& id);
+
+// Every row of every table of the database, sorted, and the taxpayer code generator: two dumps
+// compare equal when nothing was committed in between.
+QStringList dumpDatabase(const ScratchDatabase& db);
+
+} // namespace uc::test
