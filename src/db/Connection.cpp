@@ -229,6 +229,10 @@ void Connection::open() {
 void Connection::close() {
     if (!d->attachment)
         return;
+    if (d->lib->isShutDown()) { // the client took the attachment with it
+        d->drop();
+        return;
+    }
     std::optional<Error> firstError;
     if (d->transaction) {
         try {

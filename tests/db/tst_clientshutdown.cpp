@@ -25,7 +25,10 @@ private slots:
 
         ClientLibrary::shutdownAll();
         ClientLibrary::shutdownAll(); // twice is harmless
-        late.reset();                 // lets go of its transaction and attachment without a crash
+        late->close();                // lets go of its transaction and attachment without a crash
+        QVERIFY(!late->connected());
+        QVERIFY(!late->inTransaction());
+        late.reset();
 
         uc::db::Connection again;
         again.setVendorLib(QStringLiteral("libfbclient.so.2"));
