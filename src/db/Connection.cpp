@@ -43,6 +43,14 @@ QByteArray encodeStatement(const QString& sql) {
     return bytes;
 }
 
+// The client is handed these texts as C strings, which a NUL would end early: the part before it
+// would name another database or library than the settings do. Refused, not cut.
+void refuseNul(const QString& text, const QString& what) {
+    if (text.contains(QChar(0)))
+        throw Error(QStringLiteral("%1 contém o caractere nulo e não pode ser usado: %2")
+                        .arg(what, QString(text).replace(QChar(0), QStringLiteral("\\0"))));
+}
+
 class XpbBuilder {
 public:
     XpbBuilder(const ClientLibrary& lib, unsigned kind) : m_lib(lib), m_status(lib) {
@@ -201,6 +209,8 @@ void Connection::open() {
         d->beforeConnect();
     if (d->vendorLib.isEmpty())
         throw Error(QStringLiteral("Não foi possível carregar a biblioteca do cliente Firebird: (nenhuma indicada)"));
+    refuseNul(d->vendorLib, QStringLiteral("O caminho da biblioteca do cliente Firebird"));
+    refuseNul(param(QStringLiteral("Database")), QStringLiteral("O local do banco de dados"));
     const ClientLibrary& lib = ClientLibrary::load(d->vendorLib);
 
     bool dialectOk = false;
