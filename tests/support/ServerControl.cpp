@@ -8,9 +8,15 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #else
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/types.h>
+#include <unistd.h>
 #endif
 
 namespace uc::test {
@@ -55,6 +61,29 @@ bool killProcess(qint64 pid) {
 #endif
 
 } // namespace
+
+int closedPort() {
+#ifdef _WIN32
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+#endif
+    const auto s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    int port = 0;
+    socklen_t length = sizeof address;
+    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+#ifdef _WIN32
+    closesocket(s);
+#else
+    ::close(s);
+#endif
+    return port;
+}
 
 OwnServer::OwnServer() : m_dir(QDir::tempPath() + QStringLiteral("/uc-own-server-XXXXXX")) {
     m_ok = m_dir.isValid() && script({QStringLiteral("start"), root()});

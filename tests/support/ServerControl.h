@@ -8,6 +8,7 @@
 //   ScratchDatabase db{server.fbServer()};
 //   QVERIFY(server.kill());           // SIGKILL, returns once the process is gone
 //   QVERIFY(server.start());          // the same root, the same port
+//   closedPort()                      // a loopback port where no server answers
 
 #include "ScratchDatabase.h"
 
@@ -15,6 +16,9 @@
 #include <QTemporaryDir>
 
 namespace uc::test {
+
+// A loopback port that was free a moment ago and on which nothing listens.
+int closedPort();
 
 class OwnServer {
 public:
