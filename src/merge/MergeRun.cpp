@@ -15,13 +15,23 @@ namespace {
 
 const QString codeColumn = QStringLiteral("COD_CNT");
 
-// Codes are compared exactly as text; two null codes count as the same taxpayer.
+// The server compares texts without their trailing blanks: "100 " is "100" to every statement.
+QStringView withoutTrailingBlanks(QStringView code) {
+    while (code.endsWith(u' '))
+        code.chop(1);
+    return code;
+}
+
+// Codes are compared as text, case and inner blanks counting; two null codes count as the same
+// taxpayer. Trailing blanks do not count: a member whose code differs from the principal's only by
+// them would have the principal's own row deleted by its statements.
 bool sameCode(const List& principals, const List& members) {
     const bool principalNull = principals.fieldIsNull(codeColumn);
     const bool memberNull = members.fieldIsNull(codeColumn);
     if (principalNull || memberNull)
         return principalNull && memberNull;
-    return principals.fieldAsText(codeColumn) == members.fieldAsText(codeColumn);
+    return withoutTrailingBlanks(principals.fieldAsText(codeColumn)) ==
+           withoutTrailingBlanks(members.fieldAsText(codeColumn));
 }
 
 } // namespace

@@ -290,6 +290,57 @@ private slots:
         }
         QVERIFY(sairEndsTheProgram(*w));
     }
+
+    void codesOfAnotherCompany_data() {
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QStringList>("taxpayers"); // company:code|name after the run
+        QTest::addColumn<QString>("reference");     // AG_AGENDAPGTO's one reference after the run
+        QTest::addColumn<bool>("deletesAnother");
+
+        const QString insert = QStringLiteral("INSERT INTO GR_CONTRIBUINTES (COD_EMP_CNT, COD_CNT, CNPJ_CNT, NOME_CNT) "
+                                              "VALUES (%1, '%2', '%3', '%4');\n");
+        const QString reference =
+            QStringLiteral("INSERT INTO AG_AGENDAPGTO (ID, COD_EMP_APG, COD_CNT_APG) VALUES (1, 1, '%1');\n");
+        // The server compares texts without their trailing blanks: to every statement of the
+        // merge, this member's code is the principal's, and its delete would remove the principal.
+        QTest::newRow("principal's code and a trailing blank")
+            << insert.arg("1", "100", "11", "ANA") + insert.arg("2", "100 ", "11", "BIA") + reference.arg("100")
+            << QStringList{"1:<100>|ANA", "2:<100 >|BIA"} << "100" << false;
+        // The merge's statements name company 1: merging a taxpayer of company 2 would re-point
+        // and delete the company-1 taxpayer that happens to hold the same code, who has another
+        // CPF/CNPJ and is no duplicate at all.
+        QTest::newRow("code that a taxpayer of company 1 holds")
+            << insert.arg("1", "100", "11", "ANA") + insert.arg("2", "205", "11", "BIA") +
+                   insert.arg("1", "205", "22", "CID") + reference.arg("205")
+            << QStringList{"1:<100>|ANA", "1:<205>|CID", "2:<205>|BIA"} << "205" << true;
+    }
+    // A member of another company is never merged at the cost of a taxpayer of company 1.
+    void codesOfAnotherCompany() {
+        QFETCH(QString, data);
+        QFETCH(QStringList, taxpayers);
+        QFETCH(QString, reference);
+        QFETCH(bool, deletesAnother);
+        ScratchDatabase db;
+        QVERIFY(db.runSql(data + QStringLiteral("SET GENERATOR GEN_GR_CONTRIBUINTES TO 205;\n")));
+        QVERIFY(db.writeSettings(db.folder()));
+
+        ShownWindow w(db.folder());
+        QVERIFY2(w.boxes().messages().isEmpty(), qPrintable(w.describeBoxes()));
+        QVERIFY(selectGroup(*w, QStringLiteral("11")));
+        QCOMPARE(w->cds2().fieldAsText(QStringLiteral("COD_CNT")), QStringLiteral("100"));
+        w->findChild<QAbstractButton*>(QStringLiteral("btnProcessa"))->click();
+
+        QVERIFY2(w.boxes().messages().size() == 1, qPrintable(w.describeBoxes()));
+        if (deletesAnother)
+            QEXPECT_FAIL("", "the member list does not say which company a member belongs to", Continue);
+        QCOMPARE(db.queryColumn(QStringLiteral("SELECT COD_EMP_CNT || ':<' || COD_CNT || '>|' || NOME_CNT "
+                                               "FROM GR_CONTRIBUINTES ORDER BY 1")),
+                 taxpayers);
+        if (deletesAnother)
+            QEXPECT_FAIL("", "the member list does not say which company a member belongs to", Continue);
+        QCOMPARE(db.queryColumn(QStringLiteral("SELECT COD_CNT_APG FROM AG_AGENDAPGTO")), QStringList{reference});
+        QVERIFY(sairEndsTheProgram(*w));
+    }
 };
 
 QTEST_MAIN(TestBadData)
