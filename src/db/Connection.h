@@ -17,7 +17,8 @@ namespace uc::db {
 // Windows-1252 lacks is refused before anything is sent) and where statement observers hear of it.
 //
 // Without an explicit transaction each statement runs in a transaction of its own, committed when
-// the statement is done (a select() after all its rows are read). With one, statements run in it.
+// the statement is done (a select() after all its rows are read; its transaction is read-only).
+// With one, statements run in it.
 // Every failure is thrown as uc::Error. When the server reports the attachment lost (network
 // failure, shutdown, attachment killed), the connection closes itself, dropping its transaction,
 // so that the next use attaches afresh through the before-connect hook.

@@ -405,6 +405,30 @@ private slots:
         QVERIFY(!c.connection.connected());
     }
 
+    // What the server says of the transaction a read runs in: read-only flag, isolation (2: read
+    // committed, newest version), lock timeout (-1: waits).
+    void transactionOfARead_data() {
+        QTest::addColumn<bool>("explicitTransaction");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("a read of its own is read-only") << false << "1 2 -1";
+        QTest::newRow("a read in the merge's transaction") << true << "0 2 -1";
+    }
+    void transactionOfARead() {
+        QFETCH(bool, explicitTransaction);
+        QFETCH(QString, expected);
+        Counted c(*m_db);
+        if (explicitTransaction)
+            c.connection.startTransaction();
+        const auto rows = c.connection.select(
+            QStringLiteral("SELECT MON$READ_ONLY, MON$ISOLATION_MODE, MON$LOCK_TIMEOUT FROM MON$TRANSACTIONS "
+                           "WHERE MON$TRANSACTION_ID = CURRENT_TRANSACTION"));
+        QCOMPARE(rows.rowCount(), 1);
+        QCOMPARE(QStringList({rows.value(0, 0), rows.value(0, 1), rows.value(0, 2)}).join(u' '), expected);
+        QCOMPARE(c.connection.inTransaction(), explicitTransaction);
+        if (explicitTransaction)
+            c.connection.rollback();
+    }
+
     void closeRollsBackTheOpenTransaction() {
         Counted c(*m_db);
         c.connection.startTransaction();
