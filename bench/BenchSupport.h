@@ -1,0 +1,65 @@
+#pragma once
+
+// What the benchmark programs share: their command line, our own connection to the benchmark
+// database, isql-fb sessions timed from inside (SHELL markers) and from outside (the process), the
+// median, and one line per figure with the machine's load at that moment.
+
+#include "db/Connection.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+namespace uc::bench {
+
+struct Options {
+    QString database; // "localhost/PORT:/path/QORDADOS.FDB"
+    int rounds = 5;
+    QString user = QStringLiteral("SYSDBA");
+    QString password = QStringLiteral("plumtrees");
+};
+
+// --database LOCATION [--rounds N]; the account comes from UC_BENCH_ISQL_USER and
+// UC_BENCH_ISQL_PASSWORD when they are set. Exits with a usage text when the database is missing.
+Options parseOptions(int argc, char* argv[], const char* usage);
+
+// Our own connection to the database, opened, the way the program's set-up fills it in: client
+// library, account, dialect 3, WIN1252.
+std::unique_ptr<db::Connection> connect(const Options& options);
+
+// The statement that makes isql print the wall clock (nanoseconds since the epoch) on its own line
+// of standard output, whatever OUTPUT says for query results.
+QString marker();
+
+// One isql-fb session on a script. Query results go wherever the script's OUTPUT sends them;
+// markers() are the times printed by marker() statements, in seconds, in order.
+struct IsqlSession {
+    double wallSeconds = 0; // from starting the process to its end
+    std::vector<double> markers;
+    QString output;
+};
+
+// Runs isql-fb -q -ch WIN1252 as the options' account on the script text; the script stops at the
+// first error (-bail). Any error, any text on standard error or a missing marker count is fatal.
+IsqlSession runIsql(const Options& options, const QString& script, int expectedMarkers);
+
+// What running marker() twice in a row costs inside an isql session (a shell started each time):
+// subtracted from isql's in-session times so that the markers do not count against isql.
+double markerOverhead(const Options& options);
+
+double median(std::vector<double> values);
+
+// "load 1.23 0.98 0.77" from /proc/loadavg.
+QString load();
+
+// Prints "name: ours X, isql Y, ratio R (target T) [load ...]" and returns the ratio.
+double report(const QString& name, double ours, double isql, double target, const QString& unit = "ms");
+
+// Fails the benchmark: prints the text and exits with status 1.
+[[noreturn]] void fatal(const QString& text);
+
+// Seconds since an arbitrary start, monotonic.
+double now();
+
+} // namespace uc::bench
