@@ -1,6 +1,7 @@
 #include "browser/DuplicateBrowser.h"
 
 #include "browser/LikePattern.h"
+#include "db/Connection.h"
 
 #include <QStringList>
 
@@ -31,7 +32,8 @@ QString noTaxpayer(const QString& columns) {
 } // namespace
 
 DuplicateBrowser::DuplicateBrowser(db::Connection& connection, QObject* parent)
-    : QObject(parent), m_cds1(connection, this), m_cds2(connection, this), m_cds3(connection, this) {
+    : QObject(parent), m_connection(connection), m_cds1(connection, this), m_cds2(connection, this),
+      m_cds3(connection, this) {
     m_cds1.setObjectName(QStringLiteral("cds1"));
     m_cds2.setObjectName(QStringLiteral("cds2"));
     m_cds3.setObjectName(QStringLiteral("cds3"));
@@ -124,6 +126,8 @@ void DuplicateBrowser::cds1AfterScroll() {
     m_cds3.close();
     m_cds2.setSql(hasGroup ? principalSql(cnpj) : initialPrincipalSql());
     m_cds3.setSql(hasGroup ? memberSql(cnpj) : initialMemberSql());
+    // Every move through the group list comes here: one transaction for both reads.
+    db::Connection::SharedReads together(m_connection);
     m_cds2.open();
     m_cds3.open();
 }

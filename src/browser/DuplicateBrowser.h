@@ -59,6 +59,7 @@ public:
     void reloadAll();
 
 private:
+    db::Connection& m_connection;
     List m_cds1;
     List m_cds2;
     List m_cds3;

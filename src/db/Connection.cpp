@@ -98,6 +98,8 @@ struct Connection::Impl {
     const ClientLibrary* lib = nullptr;
     AttachmentHandle attachment;
     TransactionHandle transaction; // the explicit one, from startTransaction()
+    TransactionHandle sharedReads; // the reads' own while a SharedReads lives
+    int sharedReadsGuards = 0;
     unsigned dialect = 3;
 
     enum class Access { ReadWrite, ReadOnly };
@@ -120,6 +122,7 @@ struct Connection::Impl {
     // Ends the attachment without reporting anything: for a dead connection and the destructor.
     void drop() noexcept {
         transaction.reset();
+        sharedReads.reset();
         attachment.reset();
     }
 
@@ -135,6 +138,11 @@ struct Connection::Impl {
         TransactionHandle own;
         try {
             ITransaction* t = transaction.get();
+            if (!t && access == Access::ReadOnly && sharedReadsGuards > 0) {
+                if (!sharedReads)
+                    sharedReads = begin(Access::ReadOnly);
+                t = sharedReads.get();
+            }
             if (!t) {
                 own = begin(access);
                 t = own.get();
@@ -256,6 +264,7 @@ void Connection::close() {
         }
     }
     d->transaction.reset(); // never detach with a transaction open
+    d->sharedReads.reset(); // read-only: nothing to keep
     Status status(*d->lib);
     d->attachment->detach(status.get());
     if (status.failed()) {
@@ -307,6 +316,23 @@ void Connection::rollback() {
     } catch (const Error& e) {
         d->failed(e);
         throw;
+    }
+}
+
+Connection::SharedReads::SharedReads(Connection& connection) : m_connection(connection) {
+    ++m_connection.d->sharedReadsGuards;
+}
+
+Connection::SharedReads::~SharedReads() {
+    Impl& d = *m_connection.d;
+    if (--d.sharedReadsGuards > 0 || !d.sharedReads)
+        return;
+    try {
+        d.sharedReads.commit();
+    } catch (const Error& e) {
+        // Nothing was written in it: letting it go is enough.
+        d.sharedReads.reset();
+        d.failed(e);
     }
 }
 

@@ -3,7 +3,6 @@
 #include "db/RowSet.h"
 
 #include <QString>
-
 #include <functional>
 #include <memory>
 #include <utility>
@@ -68,6 +67,20 @@ public:
     void startTransaction();
     void commit();
     void rollback();
+
+    // While one lives, the reads that run outside an explicit transaction share one read-only
+    // transaction, ended when the last such guard goes: the two taxpayer lists of one group are
+    // loaded together, for the price of one transaction instead of two.
+    class SharedReads {
+    public:
+        explicit SharedReads(Connection& connection);
+        ~SharedReads();
+        SharedReads(const SharedReads&) = delete;
+        SharedReads& operator=(const SharedReads&) = delete;
+
+    private:
+        Connection& m_connection;
+    };
 
     // Opens the connection when closed; runs the text and reads its whole result.
     RowSet select(const QString& sql);

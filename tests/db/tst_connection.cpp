@@ -429,6 +429,56 @@ private slots:
             c.connection.rollback();
     }
 
+    // Reads under a SharedReads guard run in one read-only transaction, ended with the outermost
+    // guard; writes and the reads of an explicit transaction never run in it.
+    void sharedReads() {
+        Counted c(*m_db);
+        Connection& t = c.connection;
+        // "number read-only"
+        auto transaction = [&] {
+            const auto r = t.select(QStringLiteral("SELECT CURRENT_TRANSACTION, MON$READ_ONLY FROM MON$TRANSACTIONS "
+                                                   "WHERE MON$TRANSACTION_ID = CURRENT_TRANSACTION"));
+            return r.value(0, 0) + u' ' + r.value(0, 1);
+        };
+        QString shared;
+        {
+            Connection::SharedReads together(t);
+            shared = transaction();
+            QVERIFY2(shared.endsWith(QStringLiteral(" 1")), qPrintable(shared));
+            {
+                Connection::SharedReads inner(t);
+                QCOMPARE(transaction(), shared);
+            }
+            QCOMPARE(transaction(), shared); // the outer guard still holds it
+            QVERIFY(errorOf([&] { t.select(QStringLiteral("SELECT * FROM NAO_EXISTE")); }));
+            QCOMPARE(transaction(), shared); // a failed read leaves it usable
+            t.execute(QStringLiteral("INSERT INTO GR_CONTRIBUINTES (COD_EMP_CNT, COD_CNT) VALUES (1, 'SR1')"));
+            QCOMPARE(count(QStringLiteral("SR1")), QStringLiteral("1")); // committed on its own
+            QVERIFY(!t.inTransaction());
+        }
+        // Ended with the guard: this read's own transaction is the attachment's only one.
+        QCOMPARE(t.select(QStringLiteral("SELECT COUNT(*) FROM MON$TRANSACTIONS "
+                                         "WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION"))
+                     .value(0, 0),
+                 QStringLiteral("1"));
+        QVERIFY(transaction() != shared);
+
+        t.startTransaction();
+        {
+            Connection::SharedReads together(t);
+            QVERIFY(transaction().endsWith(QStringLiteral(" 0"))); // the explicit one
+        }
+        QVERIFY(t.inTransaction());
+        t.rollback();
+
+        // Closing ends the shared transaction before it detaches; the next read attaches afresh.
+        Connection::SharedReads together(t);
+        shared = transaction();
+        t.close();
+        QVERIFY(!t.connected());
+        QVERIFY(transaction() != shared);
+    }
+
     void closeRollsBackTheOpenTransaction() {
         Counted c(*m_db);
         c.connection.startTransaction();
