@@ -131,10 +131,13 @@ QString load() {
     return QStringLiteral("load %1").arg(parts.mid(0, 3).join(u' '));
 }
 
-double report(const QString& name, double ours, double isql, double target, const QString& unit) {
-    const double ratio = isql > 0 ? ours / isql : 0;
-    std::printf("%-44s ours %9.2f %s   isql %9.2f %s   ratio %.3f (target <= %.2f: %s)   [%s]\n", qPrintable(name),
-                ours, qPrintable(unit), isql, qPrintable(unit), ratio, target, ratio <= target ? "met" : "MISSED",
+double report(const QString& name, const std::vector<double>& ours, const std::vector<double>& isql, double target) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < ours.size() && i < isql.size(); ++i)
+        ratios.push_back(isql[i] > 0 ? ours[i] / isql[i] : 0);
+    const double ratio = median(ratios);
+    std::printf("%-44s ours %9.3f ms   isql %9.3f ms   ratio %.3f (target <= %.2f: %s)   [%s]\n", qPrintable(name),
+                median(ours) * 1e3, median(isql) * 1e3, ratio, target, ratio <= target ? "met" : "MISSED",
                 qPrintable(load()));
     std::fflush(stdout);
     return ratio;

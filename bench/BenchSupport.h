@@ -53,8 +53,11 @@ double median(std::vector<double> values);
 // "load 1.23 0.98 0.77" from /proc/loadavg.
 QString load();
 
-// Prints "name: ours X, isql Y, ratio R (target T) [load ...]" and returns the ratio.
-double report(const QString& name, double ours, double isql, double target, const QString& unit = "ms");
+// Prints "name: ours X ms, isql Y ms, ratio R (target T) [load ...]" for times in seconds taken in
+// pairs, one pair per round, side by side: X and Y are the medians, R the median of the rounds' own
+// ratios (a burst of load from elsewhere then hits both sides of a pair, not one side's median).
+// Returns R.
+double report(const QString& name, const std::vector<double>& ours, const std::vector<double>& isql, double target);
 
 // Fails the benchmark: prints the text and exits with status 1.
 [[noreturn]] void fatal(const QString& text);
