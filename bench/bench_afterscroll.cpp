@@ -86,9 +86,9 @@ int main(int argc, char* argv[]) {
         isqlTimes.push_back(inSession);
         isqlWall.push_back(wall);
     }
-    // Where the rest of the time goes: each query outside a merge runs in a transaction of its own
-    // (two more round trips to the server than isql, which keeps one for its whole session).
-    // Not the program's path: the same reloads once more inside one transaction.
+    // What the transactions cost: each reload reads in a read-only transaction of its own (two more
+    // round trips to the server than isql, which keeps one for its whole session). Not the
+    // program's path: the same reloads once more, all inside one transaction.
     c.startTransaction();
     const double oneTransaction = ours();
     c.commit();
