@@ -6,6 +6,7 @@
 #include "db/Statement.h"
 #include "db/Win1252.h"
 
+#include <QStringList>
 #include <optional>
 #include <type_traits>
 
@@ -33,13 +34,30 @@ bool connectionLost(const Error& e) {
     return false;
 }
 
+// A character that cannot be sent is often one that cannot be seen either (a control character,
+// a letter the box's font lacks): each is named by its code point, "U+0081", a lone surrogate by
+// its own value.
+QString codePoints(const QString& characters) {
+    QStringList names;
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const QChar c = characters.at(i);
+        if (c == QLatin1Char(' '))
+            continue;
+        char32_t point = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < characters.size() && characters.at(i + 1).isLowSurrogate())
+            point = QChar::surrogateToUcs4(c, characters.at(++i));
+        names << QStringLiteral("U+%1").arg(uint(point), 4, 16, QLatin1Char('0')).toUpper();
+    }
+    return names.join(QLatin1Char(' '));
+}
+
 QByteArray encodeStatement(const QString& sql) {
     QByteArray bytes;
     QString bad;
     if (!win1252::encode(sql, &bytes, &bad))
         throw Error(QStringLiteral("O comando contém caracteres que não podem ser enviados ao banco de dados "
                                    "(Windows-1252): %1")
-                        .arg(bad));
+                        .arg(codePoints(bad)));
     return bytes;
 }
 
