@@ -5,8 +5,10 @@
 #include "common/Error.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "db/RowSet.h"
 #include "merge/RepointStatements.h"
 
+#include <QStringList>
 #include <exception>
 
 namespace uc {
@@ -48,6 +50,18 @@ QString MergeRun::missingCodeMessage() {
     return QStringLiteral("Contribuinte sem código: nenhuma alteração foi feita.");
 }
 
+QString MergeRun::otherCompanyMessage() {
+    return QStringLiteral("Contribuinte de outra empresa: nenhuma alteração foi feita.");
+}
+
+QString MergeRun::companyCodesSql(const QString& cnpj) {
+    QString quoted = cnpj;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return QStringLiteral(
+               "SELECT CNT.COD_CNT FROM GR_CONTRIBUINTES CNT WHERE CNT.COD_EMP_CNT = 1 AND CNT.CNPJ_CNT = '") +
+           quoted + QStringLiteral("'");
+}
+
 QString MergeRun::maxCodeSql() {
     return QStringLiteral("SELECT MAX(CAST(COD_CNT AS INTEGER)) COD FROM GR_CONTRIBUINTES");
 }
@@ -73,6 +87,7 @@ void MergeRun::run() {
     m_view.setButtonEnabled(false);
     try {
         checkCodes();
+        checkCompany();
         // A transaction the connection already holds becomes the run's, and ends with it.
         if (!m_conexao.inTransaction())
             m_conexao.startTransaction();
@@ -125,6 +140,37 @@ void MergeRun::checkCodes() {
             continue;
         if (principals.fieldAsText(codeColumn).isEmpty() || members.fieldAsText(codeColumn).isEmpty())
             throw Error(missingCodeMessage());
+    }
+}
+
+void MergeRun::checkCompany() {
+    List& principals = m_browser.cds2();
+    List& members = m_browser.cds3();
+    QStringList merged;
+    for (members.first(); !members.eof(); members.next()) {
+        if (!sameCode(principals, members))
+            merged << members.fieldAsText(codeColumn);
+    }
+    if (merged.isEmpty())
+        return;
+
+    // The member list holds the group's taxpayers of every company and does not say which; the
+    // server knows which codes company 1 gives to this CPF/CNPJ.
+    const db::RowSet rows = m_conexao.select(companyCodesSql(principals.fieldAsText(QStringLiteral("CNPJ_CNT"))));
+    const qsizetype column = rows.columnIndex(codeColumn);
+    auto inCompany = [&](const QString& code) {
+        for (qsizetype row = 0; row < rows.rowCount(); ++row) {
+            if (!rows.isNull(row, column) &&
+                withoutTrailingBlanks(rows.value(row, column)) == withoutTrailingBlanks(code))
+                return true;
+        }
+        return false;
+    };
+    if (!inCompany(principals.fieldAsText(codeColumn)))
+        throw Error(otherCompanyMessage());
+    for (const QString& code : merged) {
+        if (!inCompany(code))
+            throw Error(otherCompanyMessage());
     }
 }
 

@@ -51,6 +51,9 @@ public:
     static QString errorText(const QString& message);
     // Why a run was refused before anything was sent.
     static QString missingCodeMessage();
+    static QString otherCompanyMessage();
+    // The codes of the taxpayers of company 1 that carry a CPF/CNPJ value.
+    static QString companyCodesSql(const QString& cnpj);
     static QString maxCodeSql();
     static QString generatorStatement(const QString& code);
     static QString startLine(const QString& timestamp);
@@ -59,6 +62,10 @@ public:
 private:
     // Throws before any statement when a merge would write an empty code.
     void checkCodes();
+    // Throws before any statement when the principal or a member to be merged is not a taxpayer
+    // of company 1 of the group: the statements, which all name company 1, would re-point and
+    // delete another taxpayer that merely holds the same code.
+    void checkCompany();
     bool memberIsPrincipal() const;
     void mergeMember();
     void resyncGenerator();

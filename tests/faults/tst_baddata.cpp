@@ -7,6 +7,7 @@
 #include "WindowFixture.h"
 #include "browser/List.h"
 #include "db/Win1252.h"
+#include "merge/MergeRun.h"
 #include "merge/RepointStatements.h"
 
 #include <QAbstractButton>
@@ -233,7 +234,7 @@ private slots:
         const QString bytes = QStringLiteral("'22-' || CAST(x'C581' AS VARCHAR(2) CHARACTER SET NONE)");
         QTest::newRow("CPF/CNPJ with a byte Windows-1252 leaves undefined")
             << QString() << good + insert.arg("3", bytes, "'CID'") + insert.arg("4", bytes, "'DUDA'") << "WIN1252"
-            << QStringLiteral("22-\u00C5\u0081") << unsent;
+            << QStringLiteral("22-\u00C5\u0081") << unsent + QStringLiteral(": U+0081");
     }
     void valueWindows1252CannotHold() {
         QFETCH(QString, change);
@@ -293,52 +294,96 @@ private slots:
 
     void codesOfAnotherCompany_data() {
         QTest::addColumn<QString>("data");
-        QTest::addColumn<QStringList>("taxpayers"); // company:code|name after the run
-        QTest::addColumn<QString>("reference");     // AG_AGENDAPGTO's one reference after the run
-        QTest::addColumn<bool>("deletesAnother");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QStringList>("taxpayers");  // company:<code>|name after the run
+        QTest::addColumn<QStringList>("references"); // table:company:code after the run
 
         const QString insert = QStringLiteral("INSERT INTO GR_CONTRIBUINTES (COD_EMP_CNT, COD_CNT, CNPJ_CNT, NOME_CNT) "
                                               "VALUES (%1, '%2', '%3', '%4');\n");
-        const QString reference =
-            QStringLiteral("INSERT INTO AG_AGENDAPGTO (ID, COD_EMP_APG, COD_CNT_APG) VALUES (1, 1, '%1');\n");
+        // A reference with a company condition, and one in the table whose statement has none.
+        const QString agenda =
+            QStringLiteral("INSERT INTO AG_AGENDAPGTO (ID, COD_EMP_APG, COD_CNT_APG) VALUES (1, %1, '%2');\n");
+        const QString bank =
+            QStringLiteral("INSERT INTO LI_MOVBANCARIOCONTAS (ID, COD_EMP_MBC, COD_CNT_MBC) VALUES (1, %1, '%2');\n");
+
         // The server compares texts without their trailing blanks: to every statement of the
         // merge, this member's code is the principal's, and its delete would remove the principal.
         QTest::newRow("principal's code and a trailing blank")
-            << insert.arg("1", "100", "11", "ANA") + insert.arg("2", "100 ", "11", "BIA") + reference.arg("100")
-            << QStringList{"1:<100>|ANA", "2:<100 >|BIA"} << "100" << false;
+            << insert.arg("1", "100", "11", "ANA") + insert.arg("2", "100 ", "11", "BIA") + agenda.arg("1", "100")
+            << false << QStringList{"1:<100>|ANA", "2:<100 >|BIA"} << QStringList{"AG:1:100"};
         // The merge's statements name company 1: merging a taxpayer of company 2 would re-point
         // and delete the company-1 taxpayer that happens to hold the same code, who has another
         // CPF/CNPJ and is no duplicate at all.
         QTest::newRow("code that a taxpayer of company 1 holds")
             << insert.arg("1", "100", "11", "ANA") + insert.arg("2", "205", "11", "BIA") +
-                   insert.arg("1", "205", "22", "CID") + reference.arg("205")
-            << QStringList{"1:<100>|ANA", "1:<205>|CID", "2:<205>|BIA"} << "205" << true;
+                   insert.arg("1", "205", "22", "CID") + agenda.arg("1", "205")
+            << true << QStringList{"1:<100>|ANA", "1:<205>|CID", "2:<205>|BIA"} << QStringList{"AG:1:205"};
+        // Company 1's references to its own taxpayer would go to a code company 1 does not have.
+        QTest::newRow("principal in company 2")
+            << insert.arg("2", "100", "11", "ANA") + insert.arg("1", "205", "11", "BIA") + agenda.arg("1", "205")
+            << true << QStringList{"1:<205>|BIA", "2:<100>|ANA"} << QStringList{"AG:1:205"};
+        // No company-1 taxpayer to delete, but the bank accounts of company 2 would be moved to
+        // company 1's principal.
+        QTest::newRow("member of company 2, code unused in company 1")
+            << insert.arg("1", "100", "11", "ANA") + insert.arg("2", "205", "11", "BIA") + bank.arg("2", "205") << true
+            << QStringList{"1:<100>|ANA", "2:<205>|BIA"} << QStringList{"MBC:2:205"};
+        // Refused as a whole: not even the member of company 1 is merged.
+        QTest::newRow("one member of company 2 among members of company 1")
+            << insert.arg("1", "100", "11", "ANA") + insert.arg("1", "205", "11", "BIA") +
+                   insert.arg("2", "907", "11", "CID") + agenda.arg("1", "205")
+            << true << QStringList{"1:<100>|ANA", "1:<205>|BIA", "2:<907>|CID"} << QStringList{"AG:1:205"};
+        // Company 2's own taxpayer with a duplicate's code and another CPF/CNPJ stays.
+        QTest::newRow("every member in company 1")
+            << insert.arg("1", "100", "11", "ANA") + insert.arg("1", "205", "11", "BIA") +
+                   insert.arg("2", "205", "33", "EDU") + agenda.arg("1", "205") + bank.arg("1", "205")
+            << false << QStringList{"1:<100>|ANA", "2:<205>|EDU"} << QStringList{"AG:1:100", "MBC:1:100"};
     }
     // A member of another company is never merged at the cost of a taxpayer of company 1.
     void codesOfAnotherCompany() {
         QFETCH(QString, data);
+        QFETCH(bool, refused);
         QFETCH(QStringList, taxpayers);
-        QFETCH(QString, reference);
-        QFETCH(bool, deletesAnother);
+        QFETCH(QStringList, references);
         ScratchDatabase db;
         QVERIFY(db.runSql(data + QStringLiteral("SET GENERATOR GEN_GR_CONTRIBUINTES TO 205;\n")));
         QVERIFY(db.writeSettings(db.folder()));
+        const QStringList before = dumpDatabase(db);
 
         ShownWindow w(db.folder());
         QVERIFY2(w.boxes().messages().isEmpty(), qPrintable(w.describeBoxes()));
         QVERIFY(selectGroup(*w, QStringLiteral("11")));
-        QCOMPARE(w->cds2().fieldAsText(QStringLiteral("COD_CNT")), QStringLiteral("100"));
+        QCOMPARE(w->cds2().fieldAsText(QStringLiteral("NOME_CNT")), QStringLiteral("ANA"));
+        const qsizetype sentBefore = w.sent().size();
         w->findChild<QAbstractButton*>(QStringLiteral("btnProcessa"))->click();
 
         QVERIFY2(w.boxes().messages().size() == 1, qPrintable(w.describeBoxes()));
-        if (deletesAnother)
-            QEXPECT_FAIL("", "the member list does not say which company a member belongs to", Continue);
+        const MessageRecord box = w.boxes().messages()[0];
         QCOMPARE(db.queryColumn(QStringLiteral("SELECT COD_EMP_CNT || ':<' || COD_CNT || '>|' || NOME_CNT "
                                                "FROM GR_CONTRIBUINTES ORDER BY 1")),
                  taxpayers);
-        if (deletesAnother)
-            QEXPECT_FAIL("", "the member list does not say which company a member belongs to", Continue);
-        QCOMPARE(db.queryColumn(QStringLiteral("SELECT COD_CNT_APG FROM AG_AGENDAPGTO")), QStringList{reference});
+        QCOMPARE(db.queryColumn(QStringLiteral("SELECT 'AG:' || COD_EMP_APG || ':' || COD_CNT_APG FROM AG_AGENDAPGTO "
+                                               "UNION ALL SELECT 'MBC:' || COD_EMP_MBC || ':' || COD_CNT_MBC "
+                                               "FROM LI_MOVBANCARIOCONTAS ORDER BY 1")),
+                 references);
+        if (refused) {
+            QCOMPARE(box.kind, MessageKind::Error);
+            QCOMPARE(
+                box.text,
+                QStringLiteral("Erro na Geração.\rErro: Contribuinte de outra empresa: nenhuma alteração foi feita."));
+            // Only the question to the server went out; then the lists were reloaded.
+            const QStringList sent = w.sent().mid(sentBefore);
+            QVERIFY(!sent.isEmpty());
+            QCOMPARE(sent.first(), MergeRun::companyCodesSql(QStringLiteral("11")));
+            for (const QString& sql : sent)
+                QVERIFY2(sql.startsWith(QLatin1String("SELECT ")), qPrintable(sql));
+            QVERIFY(!w->Conexao().inTransaction());
+            QCOMPARE(dumpDatabase(db), before);
+            QVERIFY(gridColumn(grid(*w, "DBGrid1"), 0).contains(QStringLiteral("11")));
+        } else {
+            QCOMPARE(box.kind, MessageKind::Information);
+            QCOMPARE(box.text, QStringLiteral("Fim do Processo."));
+        }
+        QVERIFY(w->findChild<QAbstractButton*>(QStringLiteral("btnProcessa"))->isEnabled());
         QVERIFY(sairEndsTheProgram(*w));
     }
 };

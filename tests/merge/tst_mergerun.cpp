@@ -429,9 +429,11 @@ private slots:
         QCOMPARE(log.mid(1 + 2 * 196, 2), logged({generator}));
         QVERIFY2(QRegularExpression(QStringLiteral("^--- FIM --- ") + stamp).match(log.last()).hasMatch(),
                  qPrintable(log.last()));
-        // The server got the logged texts in the same order, with the unlogged query for the
-        // highest code before the generator statement.
-        QCOMPARE(m_sent.mid(0, 198), (statements + QStringList{MergeRun::maxCodeSql(), generator}));
+        // The server got the unlogged question for the company of the taxpayers first, then the
+        // logged texts in the same order, with the unlogged query for the highest code before the
+        // generator statement.
+        QCOMPARE(m_sent.mid(0, 199), (QStringList{MergeRun::companyCodesSql(group)} + statements +
+                                      QStringList{MergeRun::maxCodeSql(), generator}));
 
         checkIdleAfterRun();
         const auto [actual, expected] = referenceStates(*m_db, fixture.references);
@@ -487,7 +489,8 @@ private slots:
         QCOMPARE(log, atBox.log);
         QCOMPARE(log.size(), 1 + 2 * (failing + 1));
         QCOMPARE(log.mid(1), logged(statements.mid(0, failing + 1)));
-        QCOMPARE(m_sent.mid(0, failing + 1), statements.mid(0, failing + 1));
+        QCOMPARE(m_sent.mid(0, failing + 2),
+                 QStringList{MergeRun::companyCodesSql(group)} + statements.mid(0, failing + 1));
     }
 
     // The highest code is read after all members are merged; a code that is not a number makes
@@ -507,7 +510,8 @@ private slots:
         QCOMPARE(m_boxes->messages()[0].text, failureText(expectedMessage));
         const QStringList statements = statementsOf(principal, duplicates);
         QCOMPARE(logLines().mid(1), logged(statements));
-        QCOMPARE(m_sent.mid(0, 197), (statements + QStringList{MergeRun::maxCodeSql()}));
+        QCOMPARE(m_sent.mid(0, 198),
+                 (QStringList{MergeRun::companyCodesSql(group)} + statements + QStringList{MergeRun::maxCodeSql()}));
         checkIdleAfterRun();
         QCOMPARE(dumpDatabase(*m_db), before);
     }
@@ -531,6 +535,8 @@ private slots:
         QCOMPARE(log.size(), 4);
         QVERIFY(log[0].startsWith(QLatin1String("--- INICIO --- ")));
         QCOMPARE(log.mid(1, 2), logged({QStringLiteral("SET GENERATOR GEN_GR_CONTRIBUINTES TO 42")}));
+        // Nothing to merge, nothing to ask: the highest code is the run's first query.
+        QCOMPARE(m_sent.value(0), MergeRun::maxCodeSql());
         QVERIFY(log[3].startsWith(QLatin1String("--- FIM --- ")));
         checkIdleAfterRun();
         QCOMPARE(generatorValue(*m_db), QStringLiteral("42"));
@@ -575,6 +581,8 @@ private slots:
         QCOMPARE(log.size(), 1 + 2 * 98 * merged.size() + 2 + 1);
         QCOMPARE(log.mid(1, 2 * 98 * merged.size()), logged(statementsOf(principalCode, merged)));
         QCOMPARE(taxpayersLeft(*m_db), left);
+        // The company of the taxpayers is asked only when somebody is merged.
+        QCOMPARE(m_sent.value(0), merged.isEmpty() ? MergeRun::maxCodeSql() : MergeRun::companyCodesSql(group));
     }
 
     void secondRun() {
@@ -589,10 +597,11 @@ private slots:
         QVERIFY(selectPrincipal(QStringLiteral("JUCA")));
         m_boxes->clear();
         m_sent.clear();
-        // The gauge as the first statement of the second run goes out.
+        // The gauge as the first statement of the second run goes out, after the question for
+        // the company of its taxpayers.
         Moment atFirstStatement;
         m_window->Conexao().setStatementObserver([&](const QString& sql) {
-            if (m_sent.isEmpty())
+            if (m_sent.size() == 1)
                 atFirstStatement = moment();
             m_sent << sql;
         });
@@ -600,6 +609,7 @@ private slots:
         m_boxes->setOnShow([&](const MessageRecord&) { atBox = moment(); });
         clickProcessar();
 
+        QCOMPARE(m_sent.first(), MergeRun::companyCodesSql(otherGroup));
         QCOMPARE(atFirstStatement.gaugePosition, 0);
         QCOMPARE(atFirstStatement.gaugeMaximum, 2);
         // The log holds the second run alone; its end line comes after the box is closed.
