@@ -1,5 +1,7 @@
+#include "CurrentFolder.h"
 #include "ErrorOf.h"
 #include "ScratchDatabase.h"
+#include "ServerControl.h"
 #include "common/Error.h"
 #include "connection/ConnectionSetup.h"
 #include "db/Connection.h"
@@ -7,28 +9,19 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 #include <stdexcept>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 using uc::ConnectionSetup;
 using uc::Error;
 using uc::SystemHost;
 using uc::db::Connection;
+using uc::test::closedPort;
+using uc::test::CurrentFolder;
 using uc::test::errorOf;
-using uc::test::FbServer;
+using uc::test::OwnServer;
 using uc::test::ScratchDatabase;
 
 namespace {
@@ -68,62 +61,6 @@ struct Installation {
             n += name.compare(QLatin1String("database"), Qt::CaseInsensitive) == 0;
         return n;
     }
-};
-
-// A loopback port that was free a moment ago and on which nothing listens.
-int closedPort() {
-#ifdef _WIN32
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-#endif
-    const auto s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    int port = 0;
-    socklen_t length = sizeof address;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-#ifdef _WIN32
-    closesocket(s);
-#else
-    ::close(s);
-#endif
-    return port;
-}
-
-// A second private server, for what must not disturb the fixture's shared one.
-class SecondServer {
-public:
-    SecondServer() { m_ok = m_dir.isValid() && run(QStringLiteral("start")); }
-    ~SecondServer() {
-        if (m_ok)
-            run(QStringLiteral("stop"));
-    }
-    bool ok() const { return m_ok; }
-    QString root() const { return m_dir.path(); }
-
-private:
-    bool run(const QString& command) {
-        QProcess p;
-        p.start(QStringLiteral(UC_SOURCE_DIR "/scripts/fbserver"), {command, root()});
-        if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-            qWarning("scripts/fbserver %s: %s", qPrintable(command), p.readAll().constData());
-            return false;
-        }
-        return true;
-    }
-    QTemporaryDir m_dir;
-    bool m_ok = false;
-};
-
-// Sets the current folder for the scope: relative folders of the installation land there.
-struct CurrentFolder {
-    QString previous = QDir::currentPath();
-    explicit CurrentFolder(const QString& path) { QDir::setCurrent(path); }
-    ~CurrentFolder() { QDir::setCurrent(previous); }
 };
 
 } // namespace
@@ -186,9 +123,9 @@ private slots:
     void administratorRefused() {
         // SYSDBA's password is changed on a server of this test's own, so that no other test
         // running meanwhile meets the changed password.
-        SecondServer server;
+        OwnServer server;
         QVERIFY(server.ok());
-        ScratchDatabase db{FbServer(server.root())};
+        ScratchDatabase db{server.fbServer()};
         {
             auto admin = db.connect();
             QVERIFY(admin);
