@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -29,7 +30,8 @@ ShownWindow::ShownWindow(const QString& programFolder)
             m_beforeStatement(sql);
     });
     window->show();
-    if (!QTest::qWaitForWindowExposed(window))
+    m_exposed = QTest::qWaitForWindowExposed(window);
+    if (!m_exposed)
         qWarning("the main window was not exposed");
 }
 
@@ -49,6 +51,10 @@ QTableView* grid(QWidget& window, const char* name) {
     return window.findChild<QTableView*>(QLatin1String(name));
 }
 
+QAbstractButton* button(QWidget& window, const char* name) {
+    return window.findChild<QAbstractButton*>(QLatin1String(name));
+}
+
 QStringList gridColumn(QTableView* view, int column) {
     QStringList values;
     for (int row = 0; view && row < view->model()->rowCount(); ++row)
@@ -56,14 +62,24 @@ QStringList gridColumn(QTableView* view, int column) {
     return values;
 }
 
-bool selectGroup(TFPrin& window, const QString& cnpj) {
-    QTableView* view = grid(window, "DBGrid1");
-    const int row = gridColumn(view, 0).indexOf(cnpj);
+QStringList logLines(QWidget& window) {
+    const QString text = window.findChild<QPlainTextEdit*>(QStringLiteral("Memo"))->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+bool clickRow(QTableView* view, int column, const QString& value) {
+    const int row = gridColumn(view, column).indexOf(value);
     if (row < 0)
         return false;
-    const QModelIndex index = view->model()->index(row, 0);
+    const QModelIndex index = view->model()->index(row, column);
     view->scrollTo(index);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    return true;
+}
+
+bool selectGroup(TFPrin& window, const QString& cnpj) {
+    if (!clickRow(grid(window, "DBGrid1"), 0, cnpj))
+        return false;
     return window.cds1().fieldAsText(QStringLiteral("NOME")) == cnpj && window.cds3().active() &&
            window.cds3().recordCount() > 0;
 }

@@ -7,7 +7,10 @@
 //   w.boxes().messages()                      // the boxes shown so far
 //   w.sent()                                  // statements the window's connection sent
 //   w.setups()                                // runs of the connection set-up (one per attach)
+//   QVERIFY(w.exposed());                     // the window reached the screen
 //   QVERIFY(selectGroup(*w, "11.111"));       // a click on that value in the group grid
+//   button(*w, "btnProcessa")->click();       // a button of the window, by name
+//   logLines(*w)                              // the run's log, line by line
 //   QVERIFY(sairEndsTheProgram(*w));          // "&Sair" ends the application's message loop
 
 #include "ScratchDatabase.h"
@@ -20,6 +23,7 @@
 #include <functional>
 #include <memory>
 
+class QAbstractButton;
 class QTableView;
 
 namespace uc::test {
@@ -33,6 +37,8 @@ public:
     ShownWindow(const ShownWindow&) = delete;
     ShownWindow& operator=(const ShownWindow&) = delete;
 
+    // False when the window was not exposed in time.
+    bool exposed() const { return m_exposed; }
     TFPrin& operator*() { return *m_window; }
     TFPrin* operator->() { return m_window.get(); }
     MessageBoxRecorder& boxes() { return *m_boxes; }
@@ -50,12 +56,20 @@ private:
     std::unique_ptr<TFPrin> m_window;
     QStringList m_sent;
     int m_setups = 0;
+    bool m_exposed = false;
     std::function<void(const QString&)> m_beforeStatement;
 };
 
 QTableView* grid(QWidget& window, const char* name);
+QAbstractButton* button(QWidget& window, const char* name);
 // The values shown in one column of a grid, top to bottom.
 QStringList gridColumn(QTableView* view, int column);
+// The lines of the log ("Memo"); none while it is empty.
+QStringList logLines(QWidget& window);
+
+// The operator clicks the first row of the grid that shows that value in that column. False when
+// no row shows it.
+bool clickRow(QTableView* view, int column, const QString& value);
 
 // The operator makes that CPF/CNPJ value the current row of the group grid. True when the member
 // list then holds its taxpayers.
