@@ -3,6 +3,7 @@
 // database exactly as it was.
 
 #include "ScratchDatabase.h"
+#include "WindowFixture.h"
 #include "app/EventHandlers.h"
 #include "app/MergeWindowView.h"
 #include "app/MessageBoxes.h"
@@ -13,22 +14,19 @@
 #include "db/RowSet.h"
 #include "merge/MergeRun.h"
 #include "merge/RepointStatements.h"
-#include "settings/SystemHost.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QFrame>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRegularExpression>
-#include <QTableView>
 #include <QTest>
 #include <map>
 #include <set>
 
 using namespace uc;
-using uc::test::ScratchDatabase;
+using namespace uc::test;
 
 namespace {
 
@@ -165,32 +163,6 @@ std::pair<QStringList, QStringList> referenceStates(const ScratchDatabase& db, c
     return {actual, expected};
 }
 
-// Every row of every table of the database, and the generator.
-QStringList dumpDatabase(const ScratchDatabase& db) {
-    auto connection = db.connect();
-    if (!connection)
-        return {QStringLiteral("<no connection>")};
-    const db::RowSet tables = connection->select(
-        QStringLiteral("SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS "
-                       "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$VIEW_BLR IS NULL ORDER BY 1"));
-    QStringList lines;
-    for (qsizetype t = 0; t < tables.rowCount(); ++t) {
-        const QString table = tables.value(t, 0);
-        const db::RowSet rows = connection->select(QStringLiteral("SELECT * FROM ") + table);
-        for (qsizetype r = 0; r < rows.rowCount(); ++r) {
-            QStringList values;
-            for (qsizetype c = 0; c < rows.columnCount(); ++c)
-                values << (rows.isNull(r, c) ? QStringLiteral("<null>") : rows.value(r, c));
-            lines << table + QStringLiteral(": ") + values.join(QLatin1Char('|'));
-        }
-    }
-    lines.sort();
-    lines << QStringLiteral("GEN_GR_CONTRIBUINTES: ") +
-                 connection->select(QStringLiteral("SELECT GEN_ID(GEN_GR_CONTRIBUINTES, 0) FROM RDB$DATABASE"))
-                     .value(0, 0);
-    return lines;
-}
-
 QString generatorValue(const ScratchDatabase& db) {
     return db.queryColumn(QStringLiteral("SELECT GEN_ID(GEN_GR_CONTRIBUINTES, 0) FROM RDB$DATABASE")).value(0);
 }
@@ -258,11 +230,12 @@ class TestMergeRun : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ScratchDatabase> m_db;
-    std::unique_ptr<SystemHost> m_host;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
-    std::unique_ptr<TFPrin> m_window;
-    // Every statement the window's connection sent since it was shown.
-    QStringList m_sent;
+    std::unique_ptr<ShownWindow> m_shown;
+
+    TFPrin& window() const { return **m_shown; }
+    MessageBoxRecorder& boxes() const { return m_shown->boxes(); }
+    // Every statement the window's connection sent since it was opened.
+    QStringList& sent() const { return m_shown->sent(); }
 
     // A scratch database loaded with the scripts, an installation folder whose qor.ini reaches it,
     // and the main window shown on it without any error.
@@ -274,61 +247,38 @@ class TestMergeRun : public QObject {
         }
         if (!m_db->writeSettings(m_db->folder()))
             return nullptr;
-        m_host = std::make_unique<SystemHost>(m_db->folder());
-        m_window = std::make_unique<TFPrin>(*m_host);
-        m_window->show();
-        if (!QTest::qWaitForWindowExposed(m_window.get()))
+        m_shown = std::make_unique<ShownWindow>(m_db->folder());
+        if (!m_shown->exposed())
             return nullptr;
-        if (!m_boxes->messages().isEmpty()) {
-            qWarning("show step: %s", qPrintable(m_boxes->messages().first().text));
+        if (!boxes().messages().isEmpty()) {
+            qWarning("show step: %s", qPrintable(boxes().messages().first().text));
             return nullptr;
         }
-        m_window->Conexao().setStatementObserver([this](const QString& sql) { m_sent << sql; });
-        return m_window.get();
-    }
-
-    // The operator picks a CPF/CNPJ value in the group grid.
-    bool selectGroup(const QString& cnpj) {
-        auto* view = m_window->findChild<QTableView*>(QStringLiteral("DBGrid1"));
-        for (int row = 0; view && row < view->model()->rowCount(); ++row) {
-            const QModelIndex index = view->model()->index(row, 0);
-            if (index.data().toString() == cnpj) {
-                view->setCurrentIndex(index);
-                return m_window->cds3().active() && m_window->cds3().recordCount() > 0;
-            }
-        }
-        return false;
+        // The show step's reads are not the run's.
+        sent().clear();
+        return &window();
     }
 
     // The operator places the principal list's current row on a taxpayer, by name.
     bool selectPrincipal(const QString& name) {
-        auto* view = m_window->findChild<QTableView*>(QStringLiteral("DBGrid3"));
-        for (int row = 0; view && row < view->model()->rowCount(); ++row) {
-            if (view->model()->index(row, 2).data().toString() == name) {
-                view->setCurrentIndex(view->model()->index(row, 0));
-                return m_window->cds2().fieldAsText(QStringLiteral("NOME_CNT")) == name;
-            }
-        }
-        return false;
+        return clickRow(grid(window(), "DBGrid3"), 2, name) &&
+               window().cds2().fieldAsText(QStringLiteral("NOME_CNT")) == name;
     }
 
-    QAbstractButton* button() const { return m_window->findChild<QAbstractButton*>(QStringLiteral("btnProcessa")); }
-    QProgressBar* gauge() const { return m_window->findChild<QProgressBar*>(QStringLiteral("PB")); }
-    QFrame* logPanel() const { return m_window->findChild<QFrame*>(QStringLiteral("PMemo")); }
+    QAbstractButton* button() const { return uc::test::button(window(), "btnProcessa"); }
+    QProgressBar* gauge() const { return window().findChild<QProgressBar*>(QStringLiteral("PB")); }
+    QFrame* logPanel() const { return window().findChild<QFrame*>(QStringLiteral("PMemo")); }
 
-    QStringList logLines() const {
-        const QString text = m_window->findChild<QPlainTextEdit*>(QStringLiteral("Memo"))->toPlainText();
-        return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
-    }
+    QStringList logLines() const { return uc::test::logLines(window()); }
 
     Moment moment() const {
         return Moment{gauge()->value(),
                       gauge()->maximum(),
                       gauge()->isVisible(),
                       button()->isEnabled(),
-                      m_window->Conexao().inTransaction(),
+                      window().Conexao().inTransaction(),
                       logLines(),
-                      int(m_sent.size())};
+                      int(sent().size())};
     }
 
     void clickProcessar() {
@@ -338,9 +288,9 @@ class TestMergeRun : public QObject {
 
     // The run the button starts, on the same window, with a clock of the test's own.
     void runWithClock(MergeClock clock) {
-        runHandler(m_window.get(), [&] {
-            MergeWindowView view(*m_window);
-            MergeRun(m_window->Conexao(), m_window->qrx(), m_window->browser(), view, std::move(clock)).run();
+        runHandler(&window(), [&] {
+            MergeWindowView view(window());
+            MergeRun(window().Conexao(), window().qrx(), window().browser(), view, std::move(clock)).run();
         });
     }
 
@@ -360,52 +310,35 @@ class TestMergeRun : public QObject {
         return file.write(text.toLatin1()) > 0;
     }
 
-    QString attachmentId() {
-        return m_window->Conexao().select(QStringLiteral("SELECT CURRENT_CONNECTION FROM RDB$DATABASE")).value(0, 0);
-    }
-
-    // The server ends the window's attachment, as when the connection to it is lost.
-    void killAttachment(const QString& id) {
-        auto admin = m_db->connect();
-        QVERIFY(admin);
-        admin->execute(QStringLiteral("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = ") + id);
-    }
-
     void checkIdleAfterRun() {
         QVERIFY(button()->isEnabled());
         QVERIFY(!gauge()->isVisible());
         QVERIFY(logPanel()->isVisible());
-        QVERIFY(!m_window->Conexao().inTransaction());
+        QVERIFY(!window().Conexao().inTransaction());
     }
 
 private slots:
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("unifica-contribuintes")); }
-    void init() {
-        m_boxes = std::make_unique<MessageBoxRecorder>();
-        m_sent.clear();
-    }
     void cleanup() {
-        m_window.reset();
-        m_boxes.reset();
-        m_host.reset();
+        m_shown.reset();
         m_db.reset();
     }
 
     void groupOfThreeMerged() {
         const ReferenceFixture fixture = referenceFixture(principal, duplicates);
         QVERIFY(openWindow({groupOfThree + fixture.sql}));
-        QVERIFY(selectGroup(group));
-        QCOMPARE(m_window->cds3().recordCount(), 3);
-        QCOMPARE(m_window->cds2().fieldAsText(QStringLiteral("COD_CNT")), principal);
+        QVERIFY(selectGroup(window(), group));
+        QCOMPARE(window().cds3().recordCount(), 3);
+        QCOMPARE(window().cds2().fieldAsText(QStringLiteral("COD_CNT")), principal);
         QVERIFY(!logPanel()->isVisible());
 
         Moment atBox;
-        m_boxes->setOnShow([&](const MessageRecord&) { atBox = moment(); });
+        boxes().setOnShow([&](const MessageRecord&) { atBox = moment(); });
         clickProcessar();
 
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QCOMPARE(m_boxes->messages()[0].kind, MessageKind::Information);
-        QCOMPARE(m_boxes->messages()[0].text, QStringLiteral("Fim do Processo."));
+        QCOMPARE(boxes().messages().size(), 1);
+        QCOMPARE(boxes().messages()[0].kind, MessageKind::Information);
+        QCOMPARE(boxes().messages()[0].text, QStringLiteral("Fim do Processo."));
         // While the box is open: committed, every member handled, the button still disabled.
         QCOMPARE(atBox.gaugePosition, 3);
         QCOMPARE(atBox.gaugeMaximum, 3);
@@ -432,7 +365,7 @@ private slots:
         // The server got the unlogged question for the company of the taxpayers first, then the
         // logged texts in the same order, with the unlogged query for the highest code before the
         // generator statement.
-        QCOMPARE(m_sent.mid(0, 199), (QStringList{MergeRun::companyCodesSql(group)} + statements +
+        QCOMPARE(sent().mid(0, 199), (QStringList{MergeRun::companyCodesSql(group)} + statements +
                                       QStringList{MergeRun::maxCodeSql(), generator}));
 
         checkIdleAfterRun();
@@ -443,9 +376,9 @@ private slots:
         QCOMPARE(generatorValue(*m_db), unrelated);
         // The lists were reloaded: the merged value is no longer repeated, and the member list,
         // opened again with its last text, holds the principal alone.
-        QCOMPARE(m_window->cds1().recordCount(), 0);
-        QCOMPARE(m_window->cds3().recordCount(), 1);
-        QCOMPARE(m_window->cds3().fieldAsText(QStringLiteral("COD_CNT")), principal);
+        QCOMPARE(window().cds1().recordCount(), 0);
+        QCOMPARE(window().cds3().recordCount(), 1);
+        QCOMPARE(window().cds3().fieldAsText(QStringLiteral("COD_CNT")), principal);
     }
 
     void statementFails_data() {
@@ -464,7 +397,7 @@ private slots:
         QFETCH(int, failingMember);
         const ReferenceFixture fixture = referenceFixture(principal, duplicates);
         QVERIFY(openWindow({groupOfThree + fixture.sql, change}));
-        QVERIFY(selectGroup(group));
+        QVERIFY(selectGroup(window(), group));
         const QStringList before = dumpDatabase(*m_db);
 
         const QStringList statements = statementsOf(principal, duplicates);
@@ -473,12 +406,12 @@ private slots:
         QVERIFY(!expectedMessage.isEmpty());
 
         Moment atBox;
-        m_boxes->setOnShow([&](const MessageRecord&) { atBox = moment(); });
+        boxes().setOnShow([&](const MessageRecord&) { atBox = moment(); });
         clickProcessar();
 
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QCOMPARE(m_boxes->messages()[0].kind, MessageKind::Error);
-        QCOMPARE(m_boxes->messages()[0].text, failureText(expectedMessage));
+        QCOMPARE(boxes().messages().size(), 1);
+        QCOMPARE(boxes().messages()[0].kind, MessageKind::Error);
+        QCOMPARE(boxes().messages()[0].text, failureText(expectedMessage));
         // The box comes first, with the transaction still open; the rollback after it.
         QVERIFY(atBox.inTransaction);
         QVERIFY(!atBox.buttonEnabled);
@@ -489,7 +422,7 @@ private slots:
         QCOMPARE(log, atBox.log);
         QCOMPARE(log.size(), 1 + 2 * (failing + 1));
         QCOMPARE(log.mid(1), logged(statements.mid(0, failing + 1)));
-        QCOMPARE(m_sent.mid(0, failing + 2),
+        QCOMPARE(sent().mid(0, failing + 2),
                  QStringList{MergeRun::companyCodesSql(group)} + statements.mid(0, failing + 1));
     }
 
@@ -499,18 +432,18 @@ private slots:
         const QString script =
             groupOfThree + taxpayer(1, "A1", otherGroup, "GIL") + taxpayer(1, "500", otherGroup, "HELIO");
         QVERIFY(openWindow({script}));
-        QVERIFY(selectGroup(group));
+        QVERIFY(selectGroup(window(), group));
         const QStringList before = dumpDatabase(*m_db);
         const QString expectedMessage = serverMessage(*m_db, {MergeRun::maxCodeSql()});
         QVERIFY(!expectedMessage.isEmpty());
 
         clickProcessar();
 
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QCOMPARE(m_boxes->messages()[0].text, failureText(expectedMessage));
+        QCOMPARE(boxes().messages().size(), 1);
+        QCOMPARE(boxes().messages()[0].text, failureText(expectedMessage));
         const QStringList statements = statementsOf(principal, duplicates);
         QCOMPARE(logLines().mid(1), logged(statements));
-        QCOMPARE(m_sent.mid(0, 198),
+        QCOMPARE(sent().mid(0, 198),
                  (QStringList{MergeRun::companyCodesSql(group)} + statements + QStringList{MergeRun::maxCodeSql()}));
         checkIdleAfterRun();
         QCOMPARE(dumpDatabase(*m_db), before);
@@ -520,14 +453,14 @@ private slots:
     void emptyMemberList() {
         QVERIFY(openWindow({taxpayer(1, "10", "1", "ANA") + taxpayer(1, "42", "2", "BIA") +
                             "SET GENERATOR GEN_GR_CONTRIBUINTES TO 7;"}));
-        QCOMPARE(m_window->cds3().recordCount(), 0);
+        QCOMPARE(window().cds3().recordCount(), 0);
 
         Moment atBox;
-        m_boxes->setOnShow([&](const MessageRecord&) { atBox = moment(); });
+        boxes().setOnShow([&](const MessageRecord&) { atBox = moment(); });
         clickProcessar();
 
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QCOMPARE(m_boxes->messages()[0].text, QStringLiteral("Fim do Processo."));
+        QCOMPARE(boxes().messages().size(), 1);
+        QCOMPARE(boxes().messages()[0].text, QStringLiteral("Fim do Processo."));
         QCOMPARE(atBox.gaugePosition, 0);
         QCOMPARE(atBox.gaugeMaximum, 0);
         QVERIFY(!atBox.inTransaction);
@@ -536,7 +469,7 @@ private slots:
         QVERIFY(log[0].startsWith(QLatin1String("--- INICIO --- ")));
         QCOMPARE(log.mid(1, 2), logged({QStringLiteral("SET GENERATOR GEN_GR_CONTRIBUINTES TO 42")}));
         // Nothing to merge, nothing to ask: the highest code is the run's first query.
-        QCOMPARE(m_sent.value(0), MergeRun::maxCodeSql());
+        QCOMPARE(sent().value(0), MergeRun::maxCodeSql());
         QVERIFY(log[3].startsWith(QLatin1String("--- FIM --- ")));
         checkIdleAfterRun();
         QCOMPARE(generatorValue(*m_db), QStringLiteral("42"));
@@ -565,16 +498,16 @@ private slots:
         QFETCH(QStringList, merged);
         QFETCH(QStringList, left);
         QVERIFY(openWindow({script}));
-        QVERIFY(selectGroup(group));
-        const int members = m_window->cds3().recordCount();
-        const QString principalCode = m_window->cds2().fieldAsText(QStringLiteral("COD_CNT"));
+        QVERIFY(selectGroup(window(), group));
+        const int members = window().cds3().recordCount();
+        const QString principalCode = window().cds2().fieldAsText(QStringLiteral("COD_CNT"));
 
         Moment atBox;
-        m_boxes->setOnShow([&](const MessageRecord&) { atBox = moment(); });
+        boxes().setOnShow([&](const MessageRecord&) { atBox = moment(); });
         clickProcessar();
 
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QCOMPARE(m_boxes->messages()[0].text, QStringLiteral("Fim do Processo."));
+        QCOMPARE(boxes().messages().size(), 1);
+        QCOMPARE(boxes().messages()[0].text, QStringLiteral("Fim do Processo."));
         QCOMPARE(atBox.gaugePosition, members);
         QCOMPARE(atBox.gaugeMaximum, members);
         const QStringList log = logLines();
@@ -582,34 +515,33 @@ private slots:
         QCOMPARE(log.mid(1, 2 * 98 * merged.size()), logged(statementsOf(principalCode, merged)));
         QCOMPARE(taxpayersLeft(*m_db), left);
         // The company of the taxpayers is asked only when somebody is merged.
-        QCOMPARE(m_sent.value(0), merged.isEmpty() ? MergeRun::maxCodeSql() : MergeRun::companyCodesSql(group));
+        QCOMPARE(sent().value(0), merged.isEmpty() ? MergeRun::maxCodeSql() : MergeRun::companyCodesSql(group));
     }
 
     void secondRun() {
         QVERIFY(openWindow({groupOfThree + groupOfTwo}));
-        QVERIFY(selectGroup(group));
+        QVERIFY(selectGroup(window(), group));
         clickProcessar();
-        QCOMPARE(m_boxes->messages().size(), 1);
+        QCOMPARE(boxes().messages().size(), 1);
         QCOMPARE(gauge()->value(), 3);
 
-        QVERIFY(selectGroup(otherGroup));
+        QVERIFY(selectGroup(window(), otherGroup));
         // The second taxpayer stays, so the first member is merged before the gauge moves.
         QVERIFY(selectPrincipal(QStringLiteral("JUCA")));
-        m_boxes->clear();
-        m_sent.clear();
+        boxes().clear();
+        sent().clear();
         // The gauge as the first statement of the second run goes out, after the question for
-        // the company of its taxpayers.
+        // the company of its taxpayers (both already counted in sent()).
         Moment atFirstStatement;
-        m_window->Conexao().setStatementObserver([&](const QString& sql) {
-            if (m_sent.size() == 1)
+        m_shown->setBeforeStatement([&](const QString&) {
+            if (sent().size() == 2)
                 atFirstStatement = moment();
-            m_sent << sql;
         });
         Moment atBox;
-        m_boxes->setOnShow([&](const MessageRecord&) { atBox = moment(); });
+        boxes().setOnShow([&](const MessageRecord&) { atBox = moment(); });
         clickProcessar();
 
-        QCOMPARE(m_sent.first(), MergeRun::companyCodesSql(otherGroup));
+        QCOMPARE(sent().first(), MergeRun::companyCodesSql(otherGroup));
         QCOMPARE(atFirstStatement.gaugePosition, 0);
         QCOMPARE(atFirstStatement.gaugeMaximum, 2);
         // The log holds the second run alone; its end line comes after the box is closed.
@@ -631,13 +563,13 @@ private slots:
     // The start and end lines take their own moments, with the workstation's separators.
     void startAndEndMoments() {
         QVERIFY(openWindow({groupOfTwo}));
-        QVERIFY(selectGroup(otherGroup));
+        QVERIFY(selectGroup(window(), otherGroup));
         QList<QDateTime> moments{QDateTime(QDate(2024, 2, 9), QTime(9, 5, 3)),
                                  QDateTime(QDate(2024, 2, 9), QTime(13, 6, 10))};
         int readings = 0;
         MergeClock clock{[&] { return moments.value(readings++); }, QStringLiteral("."), QStringLiteral("-")};
         int readingsAtBox = -1;
-        m_boxes->setOnShow([&](const MessageRecord&) { readingsAtBox = readings; });
+        boxes().setOnShow([&](const MessageRecord&) { readingsAtBox = readings; });
         runWithClock(clock);
 
         QCOMPARE(readingsAtBox, 1);
@@ -671,19 +603,19 @@ private slots:
         QFETCH(QString, script);
         QFETCH(bool, noPrincipalRow);
         QVERIFY(openWindow({script + "SET GENERATOR GEN_GR_CONTRIBUINTES TO 3;"}));
-        QVERIFY(selectGroup(group));
+        QVERIFY(selectGroup(window(), group));
         if (noPrincipalRow)
-            m_window->cds2().close();
+            window().cds2().close();
         const QStringList before = dumpDatabase(*m_db);
-        m_sent.clear();
+        sent().clear();
 
         Moment atBox;
-        m_boxes->setOnShow([&](const MessageRecord&) { atBox = moment(); });
+        boxes().setOnShow([&](const MessageRecord&) { atBox = moment(); });
         clickProcessar();
 
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QCOMPARE(m_boxes->messages()[0].kind, MessageKind::Error);
-        QCOMPARE(m_boxes->messages()[0].text,
+        QCOMPARE(boxes().messages().size(), 1);
+        QCOMPARE(boxes().messages()[0].kind, MessageKind::Error);
+        QCOMPARE(boxes().messages()[0].text,
                  QStringLiteral("Erro na Geração.\rErro: Contribuinte sem código: nenhuma alteração foi feita."));
         QCOMPARE(atBox.sentSoFar, 0);
         QVERIFY(!atBox.inTransaction);
@@ -697,11 +629,11 @@ private slots:
         const QString quoted = QStringLiteral("O'1");
         const ReferenceFixture fixture = referenceFixture(principal, {quoted});
         QVERIFY(openWindow({taxpayer(1, principal, group, "ANA") + taxpayer(1, quoted, group, "BETO") + fixture.sql}));
-        QVERIFY(selectGroup(group));
+        QVERIFY(selectGroup(window(), group));
         clickProcessar();
 
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QCOMPARE(m_boxes->messages()[0].text, QStringLiteral("Fim do Processo."));
+        QCOMPARE(boxes().messages().size(), 1);
+        QCOMPARE(boxes().messages()[0].text, QStringLiteral("Fim do Processo."));
         QVERIFY(logLines()[1].endsWith(QLatin1String("= 'O''1'")));
         const auto [actual, expected] = referenceStates(*m_db, fixture.references);
         QCOMPARE(actual, expected);
@@ -722,15 +654,14 @@ private slots:
         if (!change.isEmpty())
             scripts << change;
         QVERIFY(openWindow(scripts));
-        QVERIFY(selectGroup(group));
-        m_window->Conexao().startTransaction();
-        m_window->Conexao().execute(
-            QStringLiteral("UPDATE GR_CAD_EMPRESA SET NOME_EMP = 'ALTERADA' WHERE COD_EMP = 1"));
+        QVERIFY(selectGroup(window(), group));
+        window().Conexao().startTransaction();
+        window().Conexao().execute(QStringLiteral("UPDATE GR_CAD_EMPRESA SET NOME_EMP = 'ALTERADA' WHERE COD_EMP = 1"));
 
         clickProcessar();
 
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QCOMPARE(m_boxes->messages()[0].kind, fails ? MessageKind::Error : MessageKind::Information);
+        QCOMPARE(boxes().messages().size(), 1);
+        QCOMPARE(boxes().messages()[0].kind, fails ? MessageKind::Error : MessageKind::Information);
         checkIdleAfterRun();
         QCOMPARE(m_db->queryColumn(QStringLiteral("SELECT NOME_EMP FROM GR_CAD_EMPRESA")),
                  QStringList{fails ? "PREFEITURA" : "ALTERADA"});
@@ -741,21 +672,21 @@ private slots:
     // cannot be reloaded stay closed.
     void transactionCannotStart() {
         QVERIFY(openWindow({groupOfThree}));
-        QVERIFY(selectGroup(group));
-        m_window->Conexao().close();
+        QVERIFY(selectGroup(window(), group));
+        window().Conexao().close();
         QVERIFY(breakSettings());
         const QStringList before = dumpDatabase(*m_db);
 
         clickProcessar();
 
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QCOMPARE(m_boxes->messages()[0].kind, MessageKind::Error);
-        const QString text = m_boxes->messages()[0].text;
+        QCOMPARE(boxes().messages().size(), 1);
+        QCOMPARE(boxes().messages()[0].kind, MessageKind::Error);
+        const QString text = boxes().messages()[0].text;
         QVERIFY2(text.startsWith(failureText(QString())) && text.contains(QLatin1String("/nonexistent-uc-merge/")),
                  qPrintable(text));
         QVERIFY(logLines().isEmpty());
         checkIdleAfterRun();
-        QVERIFY(!m_window->cds1().active());
+        QVERIFY(!window().cds1().active());
         QCOMPARE(dumpDatabase(*m_db), before);
     }
 
@@ -763,42 +694,46 @@ private slots:
     // too, and the operator still sees only the run's error.
     void connectionLostOnTheFailurePath() {
         QVERIFY(openWindow({groupOfThree, dropLastColumn}));
-        QVERIFY(selectGroup(group));
+        QVERIFY(selectGroup(window(), group));
         const QStringList before = dumpDatabase(*m_db);
-        const QString id = attachmentId();
+        const QString id = attachmentId(window().Conexao());
         bool broken = false;
-        m_boxes->setOnShow([&](const MessageRecord&) {
+        bool killed = false;
+        boxes().setOnShow([&](const MessageRecord&) {
             if (broken)
                 return;
             broken = breakSettings();
-            killAttachment(id);
+            killed = killAttachment(*m_db, id);
         });
 
         clickProcessar();
 
         QVERIFY(broken);
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QVERIFY(m_boxes->messages()[0].text.startsWith(failureText(QString())));
+        QVERIFY(killed);
+        QCOMPARE(boxes().messages().size(), 1);
+        QVERIFY(boxes().messages()[0].text.startsWith(failureText(QString())));
         checkIdleAfterRun();
-        QVERIFY(!m_window->cds1().active());
+        QVERIFY(!window().cds1().active());
         QCOMPARE(dumpDatabase(*m_db), before);
     }
 
     // After the commit the merge stands: a reload that fails is an ordinary error of the click.
     void reloadFailsAfterTheCommit() {
         QVERIFY(openWindow({groupOfThree}));
-        QVERIFY(selectGroup(group));
-        const QString id = attachmentId();
-        m_boxes->setOnShow([&](const MessageRecord& box) {
+        QVERIFY(selectGroup(window(), group));
+        const QString id = attachmentId(window().Conexao());
+        bool killed = false;
+        boxes().setOnShow([&](const MessageRecord& box) {
             if (box.kind == MessageKind::Information)
-                killAttachment(id);
+                killed = killAttachment(*m_db, id);
         });
 
         clickProcessar();
 
-        QCOMPARE(m_boxes->messages().size(), 2);
-        QCOMPARE(m_boxes->messages()[0].text, QStringLiteral("Fim do Processo."));
-        const MessageRecord& second = m_boxes->messages()[1];
+        QVERIFY(killed);
+        QCOMPARE(boxes().messages().size(), 2);
+        QCOMPARE(boxes().messages()[0].text, QStringLiteral("Fim do Processo."));
+        const MessageRecord& second = boxes().messages()[1];
         QCOMPARE(second.kind, MessageKind::Error);
         QCOMPARE(second.title, MessageBoxes::applicationTitle());
         QVERIFY2(!second.text.isEmpty() && !second.text.startsWith(QLatin1String("Erro na Geração.")),
