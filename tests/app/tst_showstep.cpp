@@ -3,9 +3,9 @@
 // search box and the group grid driving the other two grids.
 
 #include "ScratchDatabase.h"
+#include "WindowFixture.h"
 #include "app/MessageBoxes.h"
 #include "app/TFPrin.h"
-#include "settings/SystemHost.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -15,7 +15,7 @@
 #include <QTest>
 
 using namespace uc;
-using uc::test::ScratchDatabase;
+using namespace uc::test;
 
 namespace {
 
@@ -30,54 +30,34 @@ const QString taxpayers = QStringLiteral(
     "INSERT INTO GR_CONTRIBUINTES (COD_EMP_CNT, COD_CNT, CNPJ_CNT, NOME_CNT) VALUES (1, '201', '222', 'EDU');\n"
     "INSERT INTO GR_CONTRIBUINTES (COD_EMP_CNT, COD_CNT, CNPJ_CNT, NOME_CNT) VALUES (1, '300', '333', 'FABIO');\n");
 
-QTableView* grid(QWidget* window, const char* name) {
-    return window->findChild<QTableView*>(QLatin1String(name));
-}
-
-// The values of one column of a grid, top to bottom.
-QStringList column(QTableView* view, int col) {
-    QStringList values;
-    for (int row = 0; row < view->model()->rowCount(); ++row)
-        values << view->model()->index(row, col).data().toString();
-    return values;
-}
-
 } // namespace
 
 class TestShowStep : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ScratchDatabase> m_db;
-    std::unique_ptr<SystemHost> m_host;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
-    std::unique_ptr<TFPrin> m_window;
+    std::unique_ptr<ShownWindow> m_shown;
 
     // The program folder is the installation folder, with the qor.ini that reaches the database.
     bool prepare(const QString& script) {
         m_db = std::make_unique<ScratchDatabase>();
         if (!script.isEmpty() && !m_db->runSql(script))
             return false;
-        if (!m_db->writeSettings(m_db->folder()))
-            return false;
-        m_host = std::make_unique<SystemHost>(m_db->folder());
-        return true;
+        return m_db->writeSettings(m_db->folder());
     }
 
     TFPrin* show() {
-        m_window = std::make_unique<TFPrin>(*m_host);
-        m_window->show();
-        return QTest::qWaitForWindowExposed(m_window.get()) ? m_window.get() : nullptr;
+        m_shown = std::make_unique<ShownWindow>(m_db->folder());
+        return m_shown->exposed() ? &**m_shown : nullptr;
     }
 
-    QString label1() const { return m_window->findChild<QLabel*>(QStringLiteral("Label1"))->text(); }
+    MessageBoxRecorder& boxes() const { return m_shown->boxes(); }
+    QString label1() const { return (*m_shown)->findChild<QLabel*>(QStringLiteral("Label1"))->text(); }
 
 private slots:
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("unifica-contribuintes")); }
-    void init() { m_boxes = std::make_unique<MessageBoxRecorder>(); }
     void cleanup() {
-        m_window.reset();
-        m_boxes.reset();
-        m_host.reset();
+        m_shown.reset();
         m_db.reset();
     }
 
@@ -100,7 +80,7 @@ private slots:
         QVERIFY(prepare(company));
         TFPrin* window = show();
         QVERIFY(window);
-        QVERIFY2(m_boxes->messages().isEmpty(), qPrintable(m_boxes->messages().value(0).text));
+        QVERIFY2(boxes().messages().isEmpty(), qPrintable(boxes().messages().value(0).text));
         QCOMPARE(window->windowTitle(), caption);
         QCOMPARE(label1(), QStringLiteral("Contribuintes Repetidos (0)"));
     }
@@ -109,18 +89,18 @@ private slots:
         QVERIFY(prepare(taxpayers + "INSERT INTO GR_CAD_EMPRESA (COD_EMP, NOME_EMP) VALUES (1, 'P');"));
         TFPrin* window = show();
         QVERIFY(window);
-        QVERIFY(m_boxes->messages().isEmpty());
+        QVERIFY(boxes().messages().isEmpty());
         QCOMPARE(label1(), QStringLiteral("Contribuintes Repetidos (2)"));
-        QTableView* groups = grid(window, "DBGrid1");
+        QTableView* groups = grid(*window, "DBGrid1");
         QCOMPARE(groups->model()->rowCount(), 2);
         // The first group's taxpayers, by name, in the principal grid (DBGrid3) and in the member
         // grid (DBGrid2).
         const QString first = groups->model()->index(0, 0).data().toString();
         const QStringList expected =
             first == QLatin1String("111") ? QStringList{"ANA", "BETO", "CARLA"} : QStringList{"DORA", "EDU"};
-        QCOMPARE(column(grid(window, "DBGrid3"), 2), expected);
-        QCOMPARE(column(grid(window, "DBGrid2"), 2), expected);
-        QCOMPARE(grid(window, "DBGrid2")->model()->columnCount(), 13);
+        QCOMPARE(gridColumn(grid(*window, "DBGrid3"), 2), expected);
+        QCOMPARE(gridColumn(grid(*window, "DBGrid2"), 2), expected);
+        QCOMPARE(grid(*window, "DBGrid2")->model()->columnCount(), 13);
     }
 
     // An error part-way through ends the step there: the caption is set, the count is not.
@@ -130,38 +110,35 @@ private slots:
         TFPrin* window = show();
         QVERIFY(window);
         QVERIFY(window->isVisible());
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QCOMPARE(m_boxes->messages()[0].kind, MessageKind::Error);
-        QVERIFY2(m_boxes->messages()[0].text.contains(QLatin1String("GR_CONTRIBUINTES")),
-                 qPrintable(m_boxes->messages()[0].text));
+        QCOMPARE(boxes().messages().size(), 1);
+        QCOMPARE(boxes().messages()[0].kind, MessageKind::Error);
+        QVERIFY2(boxes().messages()[0].text.contains(QLatin1String("GR_CONTRIBUINTES")),
+                 qPrintable(boxes().messages()[0].text));
         QCOMPARE(window->windowTitle(), "P" + suffix);
         QCOMPARE(label1(), QStringLiteral("CPF/CNPJ Repetidos"));
         for (const char* name : {"DBGrid1", "DBGrid2", "DBGrid3"})
-            QCOMPARE(grid(window, name)->model()->rowCount(), 0);
+            QCOMPARE(grid(*window, name)->model()->rowCount(), 0);
     }
 
     void searchBoxAndGroupGridDriveTheOtherGrids() {
         QVERIFY(prepare(taxpayers));
         TFPrin* window = show();
         QVERIFY(window);
-        QTableView* groups = grid(window, "DBGrid1");
+        QTableView* groups = grid(*window, "DBGrid1");
         auto* search = window->findChild<QLineEdit*>(QStringLiteral("Edit1"));
 
         QTest::keyClicks(search, QStringLiteral("22"));
-        QCOMPARE(column(groups, 0), QStringList{"222"});
-        QCOMPARE(column(grid(window, "DBGrid3"), 2), (QStringList{"DORA", "EDU"}));
-        QCOMPARE(column(grid(window, "DBGrid2"), 2), (QStringList{"DORA", "EDU"}));
+        QCOMPARE(gridColumn(groups, 0), QStringList{"222"});
+        QCOMPARE(gridColumn(grid(*window, "DBGrid3"), 2), (QStringList{"DORA", "EDU"}));
+        QCOMPARE(gridColumn(grid(*window, "DBGrid2"), 2), (QStringList{"DORA", "EDU"}));
 
         search->clear();
         QCOMPARE(groups->model()->rowCount(), 2);
         // A click on the other group's row loads its taxpayers.
-        const int other = column(groups, 0).indexOf(QStringLiteral("111"));
-        QVERIFY(other >= 0);
-        const QRect cell = groups->visualRect(groups->model()->index(other, 0));
-        QTest::mouseClick(groups->viewport(), Qt::LeftButton, {}, cell.center());
-        QCOMPARE(column(grid(window, "DBGrid3"), 2), (QStringList{"ANA", "BETO", "CARLA"}));
-        QCOMPARE(column(grid(window, "DBGrid2"), 0), (QStringList{"101", "102", "100"}));
-        QVERIFY(m_boxes->messages().isEmpty());
+        QVERIFY(clickRow(groups, 0, QStringLiteral("111")));
+        QCOMPARE(gridColumn(grid(*window, "DBGrid3"), 2), (QStringList{"ANA", "BETO", "CARLA"}));
+        QCOMPARE(gridColumn(grid(*window, "DBGrid2"), 0), (QStringList{"101", "102", "100"}));
+        QVERIFY(boxes().messages().isEmpty());
         // The count is the show step's alone.
         QCOMPARE(label1(), QStringLiteral("Contribuintes Repetidos (2)"));
     }
@@ -173,17 +150,17 @@ private slots:
         TFPrin* window = show();
         QVERIFY(window);
         QVERIFY(m_db->runSql(QStringLiteral("DROP TABLE GR_CONTRIBUINTES;")));
-        QTableView* groups = grid(window, "DBGrid1");
+        QTableView* groups = grid(*window, "DBGrid1");
         const QRect second = groups->visualRect(groups->model()->index(1, 0));
         QTest::mouseClick(groups->viewport(), Qt::LeftButton, {}, second.center());
-        QCOMPARE(m_boxes->messages().size(), 1);
-        QCOMPARE(m_boxes->messages()[0].kind, MessageKind::Error);
+        QCOMPARE(boxes().messages().size(), 1);
+        QCOMPARE(boxes().messages()[0].kind, MessageKind::Error);
         QVERIFY(window->isVisible());
 
         // Typing reloads too: the error ends the change and is shown once.
-        m_boxes->clear();
+        boxes().clear();
         QTest::keyClick(window->findChild<QLineEdit*>(QStringLiteral("Edit1")), Qt::Key_1);
-        QCOMPARE(m_boxes->messages().size(), 1);
+        QCOMPARE(boxes().messages().size(), 1);
     }
 };
 
