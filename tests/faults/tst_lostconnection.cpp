@@ -14,7 +14,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTableView>
 #include <QTest>
 
@@ -46,15 +45,6 @@ const QString installation =
 
 const QString failurePrefix = QStringLiteral("Erro na Geração.\rErro: ");
 
-QAbstractButton* button(TFPrin& window, const char* name) {
-    return window.findChild<QAbstractButton*>(QLatin1String(name));
-}
-
-QStringList logLines(TFPrin& window) {
-    const QString text = window.findChild<QPlainTextEdit*>(QStringLiteral("Memo"))->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
-}
-
 // The window's state while the run's error box is open.
 struct AtTheBox {
     bool seen = false;
@@ -62,6 +52,11 @@ struct AtTheBox {
     bool inTransaction = true;
     QString lastStatement;
 };
+
+AtTheBox atTheBox(TFPrin& window) {
+    const QStringList log = logLines(window);
+    return {true, window.Conexao().connected(), window.Conexao().inTransaction(), log.value(log.size() - 2)};
+}
 
 } // namespace
 
@@ -75,6 +70,26 @@ class TestLostConnection : public QObject {
         if (sent.at(failed) == MergeRun::companyCodesSql(group))
             return QString();
         return sent.at(failed) == MergeRun::maxCodeSql() ? sent.at(failed - 1) : sent.at(failed);
+    }
+
+    // The operator clicks "Processar" with the kill armed; atBox is filled while the run's box is
+    // open. The run ends with that one error box. The statement after its first `after` met the
+    // lost connection: it is the last of the log, and the connection already knew it was gone
+    // when the box came up.
+    static void processarFailsOnTheLostConnection(ShownWindow& w, int after, const bool& killed,
+                                                  const AtTheBox& atBox) {
+        const qsizetype sentBefore = w.sent().size();
+        button(*w, "btnProcessa")->click();
+
+        QVERIFY(killed);
+        QVERIFY2(w.boxes().messages().size() == 1, qPrintable(w.describeBoxes()));
+        const MessageRecord box = w.boxes().messages()[0];
+        QCOMPARE(box.kind, MessageKind::Error);
+        QVERIFY2(box.text.startsWith(failurePrefix) && box.text.size() > failurePrefix.size(), qPrintable(box.text));
+        QVERIFY(atBox.seen);
+        QCOMPARE(atBox.lastStatement, lastLogged(w.sent(), sentBefore + after));
+        QVERIFY(!atBox.connected);
+        QVERIFY(!atBox.inTransaction);
     }
 
     // The operator merges the group now that the server answers again: it works, in full.
@@ -123,8 +138,7 @@ private slots:
     void attachmentKilled() {
         QFETCH(int, after);
         ScratchDatabase db;
-        QVERIFY(db.runSql(installation));
-        QVERIFY(db.writeSettings(db.folder()));
+        QVERIFY(db.install(installation));
         const QStringList before = dumpDatabase(db);
 
         ShownWindow w(db.folder());
@@ -136,25 +150,11 @@ private slots:
         arm(
             w, after, [&] { return killAttachment(db, id); }, &killed);
         AtTheBox atBox;
-        w.boxes().setOnShow([&](const MessageRecord&) {
-            atBox = {true, w->Conexao().connected(), w->Conexao().inTransaction(),
-                     logLines(*w).value(logLines(*w).size() - 2)};
-        });
-        const qsizetype sentBefore = w.sent().size();
+        w.boxes().setOnShow([&](const MessageRecord&) { atBox = atTheBox(*w); });
 
-        button(*w, "btnProcessa")->click();
-
-        QVERIFY(killed);
-        QVERIFY2(w.boxes().messages().size() == 1, qPrintable(w.describeBoxes()));
-        const MessageRecord box = w.boxes().messages()[0];
-        QCOMPARE(box.kind, MessageKind::Error);
-        QVERIFY2(box.text.startsWith(failurePrefix) && box.text.size() > failurePrefix.size(), qPrintable(box.text));
-        // The statement that met the dead attachment is the last of the log, and the connection
-        // already knew it was gone when the box came up.
-        QVERIFY(atBox.seen);
-        QCOMPARE(atBox.lastStatement, lastLogged(w.sent(), sentBefore + after));
-        QVERIFY(!atBox.connected);
-        QVERIFY(!atBox.inTransaction);
+        processarFailsOnTheLostConnection(w, after, killed, atBox);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(dumpDatabase(db), before);
 
         // The reload after the failure attached afresh, through the whole set-up, and shows the
@@ -193,8 +193,7 @@ private slots:
         OwnServer server;
         QVERIFY(server.ok());
         ScratchDatabase db{server.fbServer()};
-        QVERIFY(db.runSql(installation));
-        QVERIFY(db.writeSettings(db.folder()));
+        QVERIFY(db.install(installation));
         const QStringList before = dumpDatabase(db);
 
         ShownWindow w(db.folder());
@@ -206,24 +205,14 @@ private slots:
         AtTheBox atBox;
         bool restarted = false;
         w.boxes().setOnShow([&](const MessageRecord&) {
-            atBox = {true, w->Conexao().connected(), w->Conexao().inTransaction(),
-                     logLines(*w).value(logLines(*w).size() - 2)};
+            atBox = atTheBox(*w);
             if (backDuringTheBox)
                 restarted = server.start();
         });
-        const qsizetype sentBefore = w.sent().size();
 
-        button(*w, "btnProcessa")->click();
-
-        QVERIFY(killed);
-        QVERIFY2(w.boxes().messages().size() == 1, qPrintable(w.describeBoxes()));
-        const MessageRecord box = w.boxes().messages()[0];
-        QCOMPARE(box.kind, MessageKind::Error);
-        QVERIFY2(box.text.startsWith(failurePrefix) && box.text.size() > failurePrefix.size(), qPrintable(box.text));
-        QVERIFY(atBox.seen);
-        QCOMPARE(atBox.lastStatement, lastLogged(w.sent(), sentBefore + after));
-        QVERIFY(!atBox.connected);
-        QVERIFY(!atBox.inTransaction);
+        processarFailsOnTheLostConnection(w, after, killed, atBox);
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(button(*w, "btnProcessa")->isEnabled());
         w.setBeforeStatement({});
 

@@ -261,4 +261,8 @@ bool ScratchDatabase::writeSettings(const QString& programFolder) const {
     return file.error() == QFile::NoError;
 }
 
+bool ScratchDatabase::install(const QString& script, const QString& charSet) const {
+    return runSql(script, charSet) && writeSettings(folder());
+}
+
 } // namespace uc::test

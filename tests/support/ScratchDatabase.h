@@ -13,6 +13,7 @@
 //   QCOMPARE(db.queryColumn("SELECT COD_CNT FROM GR_CONTRIBUINTES ORDER BY 1"), QStringList{...});
 //   auto c = db.connect();                    // our own db::Connection as SYSDBA, opened
 //   db.writeSettings(programFolder);          // a qor.ini through which the resolver reaches db
+//   QVERIFY(db.install("INSERT INTO ...;"));  // runSql, then writeSettings(folder())
 //
 //   errorOf([&] { ... })                      // the uc::Error thrown, if any (ErrorOf.h)
 //
@@ -96,6 +97,9 @@ public:
     // Caminho_Base_Dados=folder(), Diretorio_Servidor=folder() (the reports folder is created in
     // it). Returns false (and fails the test) when the file cannot be written.
     bool writeSettings(const QString& programFolder) const;
+    // The database loaded with the script (runSql) and its own folder made the installation that
+    // reaches it (writeSettings(folder())). Returns false (and fails the test) when either fails.
+    [[nodiscard]] bool install(const QString& script, const QString& charSet = QStringLiteral("WIN1252")) const;
 
 private:
     FbServer m_server;
