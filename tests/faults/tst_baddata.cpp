@@ -103,14 +103,7 @@ QStringList sorted(QStringList values) {
 
 // The operator places the principal list's current row on the taxpayer with that code.
 bool selectPrincipal(TFPrin& window, const QString& code) {
-    QTableView* view = grid(window, "DBGrid3");
-    const int row = gridColumn(view, 0).indexOf(code);
-    if (row < 0)
-        return false;
-    const QModelIndex index = view->model()->index(row, 0);
-    view->scrollTo(index);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
-    return window.cds2().fieldAsText(QStringLiteral("COD_CNT")) == code;
+    return clickRow(grid(window, "DBGrid3"), 0, code) && window.cds2().fieldAsText(QStringLiteral("COD_CNT")) == code;
 }
 
 const QString transliteration = QStringLiteral("Cannot transliterate character between character sets");
@@ -128,8 +121,7 @@ private slots:
         QCOMPARE(printableWindows1252().size(), 218);
         QCOMPARE(groups.size(), std::size_t(11));
         ScratchDatabase db;
-        QVERIFY(db.runSql(installationOf(groups)));
-        QVERIFY(db.writeSettings(db.folder()));
+        QVERIFY(db.install(installationOf(groups)));
 
         ShownWindow w(db.folder());
         QVERIFY2(w.boxes().messages().isEmpty(), qPrintable(w.describeBoxes()));
@@ -167,7 +159,7 @@ private slots:
             QVERIFY(selectPrincipal(*w, g.principalCode));
 
             w.boxes().clear();
-            w->findChild<QAbstractButton*>(QStringLiteral("btnProcessa"))->click();
+            button(*w, "btnProcessa")->click();
             QVERIFY2(w.boxes().messages().size() == 1, qPrintable(w.describeBoxes()));
             QCOMPARE(w.boxes().messages()[0].text, QStringLiteral("Fim do Processo."));
             // The log holds the codes as sent, a quote in a code written twice. (Its raw text: the
@@ -245,8 +237,7 @@ private slots:
         ScratchDatabase db;
         if (!change.isEmpty())
             QVERIFY(db.runSql(change));
-        QVERIFY(db.runSql(data, charSet));
-        QVERIFY(db.writeSettings(db.folder()));
+        QVERIFY(db.install(data, charSet));
 
         ShownWindow w(db.folder());
         QVERIFY(w->isVisible());
@@ -278,7 +269,7 @@ private slots:
             QCOMPARE(gridColumn(grid(*w, "DBGrid2"), 2), (QStringList{"ANA", "BIA"}));
             QCOMPARE(w.boxes().messages().size(), 1);
             w.boxes().clear();
-            w->findChild<QAbstractButton*>(QStringLiteral("btnProcessa"))->click();
+            button(*w, "btnProcessa")->click();
             QVERIFY2(w.boxes().messages().size() == 2, qPrintable(w.describeBoxes()));
             QCOMPARE(w.boxes().messages()[0].text, QStringLiteral("Fim do Processo."));
             QCOMPARE(w.boxes().messages()[1].kind, MessageKind::Error);
@@ -345,8 +336,7 @@ private slots:
         QFETCH(QStringList, taxpayers);
         QFETCH(QStringList, references);
         ScratchDatabase db;
-        QVERIFY(db.runSql(data + QStringLiteral("SET GENERATOR GEN_GR_CONTRIBUINTES TO 205;\n")));
-        QVERIFY(db.writeSettings(db.folder()));
+        QVERIFY(db.install(data + QStringLiteral("SET GENERATOR GEN_GR_CONTRIBUINTES TO 205;\n")));
         const QStringList before = dumpDatabase(db);
 
         ShownWindow w(db.folder());
@@ -354,7 +344,7 @@ private slots:
         QVERIFY(selectGroup(*w, QStringLiteral("11")));
         QCOMPARE(w->cds2().fieldAsText(QStringLiteral("NOME_CNT")), QStringLiteral("ANA"));
         const qsizetype sentBefore = w.sent().size();
-        w->findChild<QAbstractButton*>(QStringLiteral("btnProcessa"))->click();
+        button(*w, "btnProcessa")->click();
 
         QVERIFY2(w.boxes().messages().size() == 1, qPrintable(w.describeBoxes()));
         const MessageRecord box = w.boxes().messages()[0];
@@ -383,7 +373,7 @@ private slots:
             QCOMPARE(box.kind, MessageKind::Information);
             QCOMPARE(box.text, QStringLiteral("Fim do Processo."));
         }
-        QVERIFY(w->findChild<QAbstractButton*>(QStringLiteral("btnProcessa"))->isEnabled());
+        QVERIFY(button(*w, "btnProcessa")->isEnabled());
         QVERIFY(sairEndsTheProgram(*w));
     }
 };

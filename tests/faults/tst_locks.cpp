@@ -74,8 +74,7 @@ private slots:
         QFETCH(QString, waitsOn);
         QFETCH(bool, holderCommits);
         ScratchDatabase db;
-        QVERIFY(db.runSql(installation));
-        QVERIFY(db.writeSettings(db.folder()));
+        QVERIFY(db.install(installation));
         const QStringList before = dumpDatabase(db);
 
         ShownWindow w(db.folder());
@@ -122,7 +121,7 @@ private slots:
         const qsizetype firstSent = w.sent().size();
         QElapsedTimer clock;
         clock.start();
-        w->findChild<QAbstractButton*>(QStringLiteral("btnProcessa"))->click();
+        button(*w, "btnProcessa")->click();
         const qint64 elapsed = clock.elapsed();
         other.join();
 
