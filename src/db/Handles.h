@@ -45,6 +45,20 @@ public:
     void forget() { m_p = nullptr; }
 
 protected:
+    // Ends the interface with a call that releases it when it succeeds (rollback, close); when it
+    // fails the interface is released here and the client's error thrown.
+    template <class Call> void endOrThrow(Call call) {
+        Status status(*m_lib);
+        call(m_p, status.get());
+        if (status.failed()) {
+            Error e = m_lib->errorFrom(status.get());
+            m_p->release();
+            forget();
+            throw e;
+        }
+        forget();
+    }
+
     const ClientLibrary* m_lib = nullptr;
     T* m_p = nullptr;
 };
@@ -64,15 +78,7 @@ public:
         forget();
     }
     void rollback() {
-        Status status(*m_lib);
-        m_p->rollback(status.get());
-        if (status.failed()) {
-            Error e = m_lib->errorFrom(status.get());
-            m_p->release();
-            forget();
-            throw e;
-        }
-        forget();
+        endOrThrow([](Firebird::ITransaction* t, Firebird::CheckStatusWrapper* s) { t->rollback(s); });
     }
 };
 
@@ -104,15 +110,7 @@ public:
     }
     // Closes the cursor, reporting a failure.
     void close() {
-        Status status(*m_lib);
-        m_p->close(status.get());
-        if (status.failed()) {
-            Error e = m_lib->errorFrom(status.get());
-            m_p->release();
-            forget();
-            throw e;
-        }
-        forget();
+        endOrThrow([](Firebird::IResultSet* r, Firebird::CheckStatusWrapper* s) { r->close(s); });
     }
 };
 
