@@ -21,10 +21,12 @@ ensure_packages() {
     echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update -qq
+    # Another install may hold the package database for a while: wait for it rather than fail.
+    local wait=(-o DPkg::Lock::Timeout=900)
+    $sudo apt-get "${wait[@]}" update -qq
     # The server package only lends its files to our private server: keep the system service stopped
     # during the install and never depend on it.
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get "${wait[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 # configure_build DIR [cmake args...]
