@@ -2,6 +2,7 @@
 
 #include "browser/LikePattern.h"
 #include "db/Connection.h"
+#include "db/TextLiteral.h"
 
 #include <QStringList>
 
@@ -16,10 +17,8 @@ const QString auditColumnsSql =
     QStringLiteral(", CNT.LOGIN_INC_CNT, CNT.DTA_INC_CNT, CNT.LOGIN_ALT_CNT, CNT.DTA_ALT_CNT");
 
 QString byCnpj(const QString& columns, const QString& cnpj) {
-    QString quoted = cnpj;
-    quoted.replace(u'\'', QStringLiteral("''"));
-    return columns + QStringLiteral(" FROM GR_CONTRIBUINTES CNT WHERE CNT.CNPJ_CNT = '") + quoted +
-           QStringLiteral("'") + QStringLiteral(" ORDER BY CNT.NOME_CNT ");
+    return columns + QStringLiteral(" FROM GR_CONTRIBUINTES CNT WHERE CNT.CNPJ_CNT = ") + db::textLiteral(cnpj) +
+           QStringLiteral(" ORDER BY CNT.NOME_CNT ");
 }
 
 // Compares the name with a null text, which is never true: no taxpayer is selected, while the

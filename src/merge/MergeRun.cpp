@@ -6,6 +6,7 @@
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "db/RowSet.h"
+#include "db/TextLiteral.h"
 #include "merge/RepointStatements.h"
 
 #include <QStringList>
@@ -55,11 +56,8 @@ QString MergeRun::otherCompanyMessage() {
 }
 
 QString MergeRun::companyCodesSql(const QString& cnpj) {
-    QString quoted = cnpj;
-    quoted.replace(u'\'', QStringLiteral("''"));
-    return QStringLiteral(
-               "SELECT CNT.COD_CNT FROM GR_CONTRIBUINTES CNT WHERE CNT.COD_EMP_CNT = 1 AND CNT.CNPJ_CNT = '") +
-           quoted + QStringLiteral("'");
+    return QStringLiteral("SELECT CNT.COD_CNT FROM GR_CONTRIBUINTES CNT WHERE CNT.COD_EMP_CNT = 1 AND CNT.CNPJ_CNT = ") +
+           db::textLiteral(cnpj);
 }
 
 QString MergeRun::maxCodeSql() {

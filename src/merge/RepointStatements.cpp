@@ -1,6 +1,7 @@
 #include "merge/RepointStatements.h"
 
 #include "common/Error.h"
+#include "db/TextLiteral.h"
 
 #include <QLatin1StringView>
 
@@ -128,19 +129,13 @@ const std::array<RepointRow, repointRowCount>& repointRows() {
     return rows;
 }
 
-QString codeLiteral(const QString& code) {
-    QString quoted = code;
-    quoted.replace(QLatin1Char('\''), QLatin1StringView("''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
-}
-
 QString repointStatement(const RepointRow& row, const QString& principal, const QString& duplicate) {
     const QLatin1StringView column = latin1(row.column);
     QString text;
     if (row.leadingSpace)
         text += QLatin1Char(' ');
     text += QLatin1StringView("UPDATE ") + latin1(row.table) + QLatin1StringView(" SET ") + column +
-            QLatin1StringView(" = ") + codeLiteral(principal);
+            QLatin1StringView(" = ") + db::textLiteral(principal);
     if (row.companyColumn) {
         text += QLatin1StringView(" WHERE ") + latin1(row.companyColumn) + QStringLiteral(" = %1").arg(ownCompany);
         if (row.moduleForm == Joined)
@@ -153,13 +148,13 @@ QString repointStatement(const RepointRow& row, const QString& principal, const 
     } else {
         text += QLatin1StringView(" WHERE ");
     }
-    text += column + QLatin1StringView(" = ") + codeLiteral(duplicate);
+    text += column + QLatin1StringView(" = ") + db::textLiteral(duplicate);
     return text;
 }
 
 QString deleteStatement(const QString& duplicate) {
     return QStringLiteral("DELETE FROM GR_CONTRIBUINTES WHERE COD_EMP_CNT = %1  AND COD_CNT = ").arg(ownCompany) +
-           codeLiteral(duplicate);
+           db::textLiteral(duplicate);
 }
 
 int statementCount() {

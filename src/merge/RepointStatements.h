@@ -44,8 +44,4 @@ QString mergeStatement(int index, const QString& principal, const QString& dupli
 
 QStringList mergeStatements(const QString& principal, const QString& duplicate);
 
-// A taxpayer code as an SQL text literal: between single quotes, otherwise as it stands, with
-// any single quote inside written twice so the code cannot end the literal early.
-QString codeLiteral(const QString& code);
-
 } // namespace uc

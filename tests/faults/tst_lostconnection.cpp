@@ -8,6 +8,7 @@
 #include "WindowFixture.h"
 #include "browser/List.h"
 #include "db/Connection.h"
+#include "db/TextLiteral.h"
 #include "merge/MergeRun.h"
 #include "merge/RepointStatements.h"
 
@@ -28,7 +29,7 @@ const QString otherGroup = QStringLiteral("22.222.222/0001-22");
 QString taxpayer(const QString& code, const QString& cnpj, const QString& name) {
     return QStringLiteral("INSERT INTO GR_CONTRIBUINTES (COD_EMP_CNT, COD_CNT, CNPJ_CNT, NOME_CNT) "
                           "VALUES (1, %1, '%2', '%3');\n")
-        .arg(codeLiteral(code), cnpj, name);
+        .arg(db::textLiteral(code), cnpj, name);
 }
 
 // The principal 100 and two duplicates, each referred to from a few tables; another group of two;

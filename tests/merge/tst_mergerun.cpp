@@ -12,6 +12,7 @@
 #include "common/Error.h"
 #include "db/Connection.h"
 #include "db/RowSet.h"
+#include "db/TextLiteral.h"
 #include "merge/MergeRun.h"
 #include "merge/RepointStatements.h"
 
@@ -41,7 +42,7 @@ QString taxpayer(int company, const QString& code, const QString& cnpj, const QS
                "INSERT INTO GR_CONTRIBUINTES (COD_EMP_CNT, COD_CNT, CNPJ_CNT, NOME_CNT) VALUES (%1, %2, '%3', "
                "'%4');\n")
         .arg(company)
-        .arg(code.isNull() ? QStringLiteral("NULL") : codeLiteral(code), cnpj, name);
+        .arg(code.isNull() ? QStringLiteral("NULL") : db::textLiteral(code), cnpj, name);
 }
 
 // The principal (first by name) and two duplicates share a CPF/CNPJ; the highest code of the table
@@ -98,7 +99,7 @@ ReferenceFixture referenceFixture(const QString& principalCode, const QStringLis
         const QString table = QString::fromLatin1(row.table);
         const QString moduleColumn = moduleColumnOf(row.table);
         QStringList columns{QString::fromLatin1(row.column), companyColumnOf(row)};
-        QStringList values{codeLiteral(code), QString::number(company)};
+        QStringList values{db::textLiteral(code), QString::number(company)};
         if (!moduleColumn.isEmpty()) {
             columns << moduleColumn;
             values << QString::number(module);

@@ -1,4 +1,5 @@
 #include "common/Error.h"
+#include "db/TextLiteral.h"
 #include "merge/RepointStatements.h"
 
 #include <QFile>
@@ -175,7 +176,7 @@ private slots:
         QFETCH(QString, duplicate);
         QFETCH(QString, principalLiteral);
         QFETCH(QString, duplicateLiteral);
-        QCOMPARE(codeLiteral(principal), principalLiteral);
+        QCOMPARE(db::textLiteral(principal), principalLiteral);
 
         const QStringList texts = mergeStatements(principal, duplicate);
         const QStringList plain = mergeStatements(QStringLiteral("100"), QStringLiteral("205"));
