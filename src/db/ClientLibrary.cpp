@@ -1,6 +1,6 @@
 #include "db/ClientLibrary.h"
 
-#include "db/Win1252.h"
+#include "common/Win1252.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

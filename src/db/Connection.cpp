@@ -1,10 +1,10 @@
 #include "db/Connection.h"
 
 #include "common/Error.h"
+#include "common/Win1252.h"
 #include "db/ClientLibrary.h"
 #include "db/Handles.h"
 #include "db/Statement.h"
-#include "db/Win1252.h"
 
 #include <QStringList>
 #include <optional>

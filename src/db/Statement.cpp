@@ -1,7 +1,7 @@
 #include "db/Statement.h"
 
+#include "common/Win1252.h"
 #include "db/Handles.h"
-#include "db/Win1252.h"
 
 #include <algorithm>
 #include <cstring>

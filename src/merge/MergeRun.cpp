@@ -56,7 +56,8 @@ QString MergeRun::otherCompanyMessage() {
 }
 
 QString MergeRun::companyCodesSql(const QString& cnpj) {
-    return QStringLiteral("SELECT CNT.COD_CNT FROM GR_CONTRIBUINTES CNT WHERE CNT.COD_EMP_CNT = 1 AND CNT.CNPJ_CNT = ") +
+    return QStringLiteral(
+               "SELECT CNT.COD_CNT FROM GR_CONTRIBUINTES CNT WHERE CNT.COD_EMP_CNT = 1 AND CNT.CNPJ_CNT = ") +
            db::textLiteral(cnpj);
 }
 

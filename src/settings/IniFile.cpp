@@ -1,5 +1,7 @@
 #include "settings/IniFile.h"
 
+#include "common/Win1252.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -42,8 +44,7 @@ QString decode(QByteArrayView bytes) {
         QStringDecoder utf16(QStringDecoder::Utf16LE);
         return utf16(bytes.sliced(2));
     }
-    QStringDecoder cp1252("windows-1252");
-    return cp1252(bytes);
+    return win1252::decode(bytes);
 }
 
 std::optional<QString> find(QStringView text, QStringView section, QStringView key) {

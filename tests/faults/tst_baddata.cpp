@@ -6,7 +6,7 @@
 #include "ScratchDatabase.h"
 #include "WindowFixture.h"
 #include "browser/List.h"
-#include "db/Win1252.h"
+#include "common/Win1252.h"
 #include "merge/MergeRun.h"
 #include "merge/RepointStatements.h"
 
@@ -35,7 +35,7 @@ QString printableWindows1252() {
         if (b != 0x7F && !undefined)
             bytes.append(char(b));
     }
-    return db::win1252::decode(bytes);
+    return win1252::decode(bytes);
 }
 
 QString sqlText(const QString& value) {

@@ -1,9 +1,9 @@
 #include "ScratchDatabase.h"
 
 #include "common/Error.h"
+#include "common/Win1252.h"
 #include "db/ClientLibrary.h"
 #include "db/Handles.h"
-#include "db/Win1252.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -187,7 +187,7 @@ bool ScratchDatabase::runSql(const QString& script, const QString& charSet) cons
     QByteArray bytes;
     if (charSet.compare(QLatin1String("WIN1252"), Qt::CaseInsensitive) == 0) {
         QString bad;
-        if (!db::win1252::encode(script, &bytes, &bad)) {
+        if (!win1252::encode(script, &bytes, &bad)) {
             fail(QStringLiteral("O script tem caracteres fora do Windows-1252: %1").arg(bad));
             return false;
         }

@@ -1,8 +1,8 @@
-#include "db/Win1252.h"
+#include "common/Win1252.h"
 
 #include <array>
 
-namespace uc::db::win1252 {
+namespace uc::win1252 {
 
 namespace {
 
@@ -90,4 +90,4 @@ bool encode(const QString& text, QByteArray* out, QString* unrepresentable) {
     return ok;
 }
 
-} // namespace uc::db::win1252
+} // namespace uc::win1252
