@@ -1,6 +1,5 @@
 #include "browser/List.h"
 
-#include "common/Error.h"
 #include "db/Connection.h"
 
 namespace uc {
@@ -21,8 +20,8 @@ void List::open() {
         return;
     db::RowSet rows = m_provider(m_sql);
     // A filter on a column the rows lack is refused, and the list stays closed.
-    if (filterNeeded() && rows.columnIndex(m_filterField) < 0)
-        throw Error(QStringLiteral("Campo '%1' não encontrado").arg(m_filterField));
+    if (filterNeeded())
+        rows.existingColumn(m_filterField);
     emit aboutToReset();
     m_rows = std::move(rows);
     m_active = true;
@@ -71,13 +70,6 @@ void List::next() {
         m_eof = true;
 }
 
-void List::prior() {
-    if (!m_active || m_current <= 0)
-        return;
-    m_eof = false;
-    setCurrent(m_current - 1);
-}
-
 void List::moveTo(int position) {
     if (position < 0 || position >= recordCount())
         return;
@@ -95,27 +87,11 @@ void List::setCurrent(int position) {
 }
 
 QString List::fieldAsText(const QString& name) const {
-    if (!m_active)
-        return {};
-    const qsizetype column = columnOf(name);
-    if (m_current < 0)
-        return {};
-    const qsizetype row = sourceRow(m_current);
-    return m_rows.isNull(row, column) ? QString() : m_rows.value(row, column);
+    return m_active ? m_rows.fieldAsText(currentSourceRow(), name) : QString();
 }
 
 bool List::fieldIsNull(const QString& name) const {
-    if (!m_active)
-        return true;
-    const qsizetype column = columnOf(name);
-    return m_current < 0 || m_rows.isNull(sourceRow(m_current), column);
-}
-
-qsizetype List::columnOf(const QString& name) const {
-    const qsizetype column = m_rows.columnIndex(name);
-    if (column < 0)
-        throw Error(QStringLiteral("Campo '%1' não encontrado").arg(name));
-    return column;
+    return !m_active || m_rows.fieldIsNull(currentSourceRow(), name);
 }
 
 void List::setFilterField(const QString& name) {
@@ -155,7 +131,7 @@ void List::setFiltered(bool on) {
     }
     // A filter on a column the rows lack is refused before anything changes.
     if (on && !m_filter.text().isEmpty())
-        columnOf(m_filterField);
+        m_rows.existingColumn(m_filterField);
     emit aboutToReset();
     m_filtered = on;
     applyFilter();

@@ -36,7 +36,6 @@ public:
 
     // Kept for the next opening; an open list keeps the rows it has.
     void setSql(const QString& sql);
-    const QString& sql() const { return m_sql; }
 
     // Runs the query text and keeps its rows; the current row is the first that passes the filter.
     // Does nothing when the list is already open. When the query fails the list stays closed.
@@ -52,7 +51,6 @@ public:
     bool eof() const { return m_eof; }
     void first();
     void next();
-    void prior();
     // Moves to a position among the passing rows; out of range is ignored.
     void moveTo(int position);
 
@@ -64,7 +62,6 @@ public:
 
     // The LIKE pattern that a row's value in the filter column must match to pass.
     void setFilterField(const QString& name);
-    const QString& filterField() const { return m_filterField; }
     void setFilter(const QString& pattern);
     const QString& filter() const { return m_filter.text(); }
     void setFiltered(bool on);
@@ -89,7 +86,8 @@ private:
     void applyFilter();
     void setCurrent(int position);
     void notifyAfterScroll();
-    qsizetype columnOf(const QString& name) const;
+    // The row of the snapshot that is current; -1 when there is none.
+    qsizetype currentSourceRow() const { return m_current < 0 ? -1 : sourceRow(m_current); }
 
     Provider m_provider;
     QString m_sql;

@@ -1,5 +1,7 @@
 #include "db/RowSet.h"
 
+#include "common/Error.h"
+
 namespace uc::db {
 
 qsizetype RowSet::columnIndex(const QString& name) const {
@@ -10,9 +12,23 @@ qsizetype RowSet::columnIndex(const QString& name) const {
     return -1;
 }
 
-void RowSet::reserveRows(qsizetype rows) {
-    m_values.reserve(std::size_t(rows * m_columns.size()));
-    m_nulls.reserve(std::size_t(rows * m_columns.size()));
+qsizetype RowSet::existingColumn(const QString& name) const {
+    const qsizetype column = columnIndex(name);
+    if (column < 0)
+        throw Error(QStringLiteral("Campo '%1' não encontrado").arg(name));
+    return column;
+}
+
+QString RowSet::fieldAsText(qsizetype row, const QString& name) const {
+    const qsizetype column = existingColumn(name);
+    if (row < 0 || isNull(row, column))
+        return {};
+    return value(row, column);
+}
+
+bool RowSet::fieldIsNull(qsizetype row, const QString& name) const {
+    const qsizetype column = existingColumn(name);
+    return row < 0 || isNull(row, column);
 }
 
 } // namespace uc::db

@@ -19,9 +19,18 @@ public:
     qsizetype rowCount() const { return m_columns.isEmpty() ? 0 : qsizetype(m_values.size()) / m_columns.size(); }
     // -1 when no column has that name.
     qsizetype columnIndex(const QString& name) const;
+    // The same for a name the program relies on: a name the rows lack is the error
+    // "Campo 'NAME' não encontrado".
+    qsizetype existingColumn(const QString& name) const;
 
     const QString& value(qsizetype row, qsizetype column) const { return m_values[index(row, column)]; }
     bool isNull(qsizetype row, qsizetype column) const { return m_nulls[index(row, column)]; }
+
+    // A named column of the current row, the way a list and the utility query read it: row -1
+    // stands for "no current row". Empty text for a null value and for no row; a name the rows
+    // lack is an error (existingColumn), with or without a current row.
+    QString fieldAsText(qsizetype row, const QString& name) const;
+    bool fieldIsNull(qsizetype row, const QString& name) const;
 
     // Appends one value of the row being built; a row is complete after columnCount() values.
     void append(QString value) {
@@ -32,7 +41,6 @@ public:
         m_values.emplace_back();
         m_nulls.push_back(true);
     }
-    void reserveRows(qsizetype rows);
 
 private:
     std::size_t index(qsizetype row, qsizetype column) const { return std::size_t(row * m_columns.size() + column); }
