@@ -84,7 +84,7 @@ QStringList statements(const Group& g, const QString& maxCode) {
     QStringList all;
     for (const QString& duplicate : g.duplicates)
         all += mergeStatements(g.principal, duplicate);
-    all << MergeRun::generatorStatement(maxCode);
+    all << generatorStatement(maxCode);
     return all;
 }
 
@@ -138,7 +138,7 @@ IsqlRun mergeIsql(const Options& options, db::Connection& c, DuplicateBrowser& b
     const QStringList texts = statements(g, maxCode);
     for (qsizetype i = 0; i < texts.size(); ++i) {
         if (i + 1 == texts.size())
-            script += MergeRun::maxCodeSql() + QStringLiteral(";\n");
+            script += maxCodeSql() + QStringLiteral(";\n");
         script += texts[i] + QStringLiteral(";\n");
     }
     script += QStringLiteral("COMMIT;\n") + marker();
@@ -164,7 +164,7 @@ int main(int argc, char* argv[]) {
         fatal(QStringLiteral("restam %1 grupos de dez contribuintes, são precisos %2 (refaça o banco)")
                   .arg(fresh.rowCount())
                   .arg(needed));
-    const QString maxCode = c.select(MergeRun::maxCodeSql()).value(0, 0);
+    const QString maxCode = c.select(maxCodeSql()).value(0, 0);
 
     DuplicateBrowser browser(c);
     db::Query qrx(c);

@@ -69,7 +69,7 @@ public:
 
     void setAfterScrollHandler(std::function<void()> handler);
 
-    // For the grid model: the snapshot and the row of it shown at a position.
+    // For the grid model and the merge run: the snapshot, and the row of it at a position.
     const db::RowSet& rows() const { return m_rows; }
     int sourceRow(int position) const { return m_filterApplied ? m_passing[std::size_t(position)] : position; }
 

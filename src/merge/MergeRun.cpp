@@ -6,17 +6,66 @@
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "db/RowSet.h"
-#include "db/TextLiteral.h"
 #include "merge/RepointStatements.h"
 
-#include <QStringList>
+#include <algorithm>
 #include <exception>
+#include <vector>
 
 namespace uc {
 
 namespace {
 
 const QString codeColumn = QStringLiteral("COD_CNT");
+
+// Why a run was refused before anything was sent.
+const QString missingCodeMessage = QStringLiteral("Contribuinte sem código: nenhuma alteração foi feita.");
+const QString otherCompanyMessage = QStringLiteral("Contribuinte de outra empresa: nenhuma alteração foi feita.");
+
+// The text of the failure box: a lone carriage return between its two lines.
+QString errorText(const QString& message) {
+    return QStringLiteral("Erro na Geração.") + QChar(13) + QStringLiteral("Erro: ") + message;
+}
+
+QString startLine(const QString& timestamp) {
+    return QStringLiteral("--- INICIO --- ") + timestamp;
+}
+
+QString endLine(const QString& timestamp) {
+    return QStringLiteral("--- FIM --- ") + timestamp;
+}
+
+// A taxpayer code as a list holds it; a null code is not an empty one.
+struct Code {
+    QString text;
+    bool isNull = true;
+};
+
+// What the run takes from the lists, read once at the click.
+struct MergeInputs {
+    bool hasPrincipal = false; // the principal list has a current row
+    Code principal;
+    QString cnpj;              // the principal's CPF/CNPJ
+    std::vector<Code> members; // in the member list's order
+};
+
+MergeInputs readInputs(const List& principals, const List& members) {
+    MergeInputs inputs;
+    inputs.hasPrincipal = principals.currentRow() >= 0;
+    inputs.principal = {principals.fieldAsText(codeColumn), principals.fieldIsNull(codeColumn)};
+    inputs.cnpj = principals.fieldAsText(QStringLiteral("CNPJ_CNT"));
+    // Read from the snapshot: the member list's current row moves only with the run itself.
+    if (members.recordCount() == 0)
+        return inputs;
+    const db::RowSet& rows = members.rows();
+    const qsizetype column = rows.existingColumn(codeColumn);
+    for (int position = 0; position < members.recordCount(); ++position) {
+        const qsizetype row = members.sourceRow(position);
+        const bool isNull = rows.isNull(row, column);
+        inputs.members.push_back({isNull ? QString() : rows.value(row, column), isNull});
+    }
+    return inputs;
+}
 
 // The server compares texts without their trailing blanks: "100 " is "100" to every statement.
 QStringView withoutTrailingBlanks(QStringView code) {
@@ -28,13 +77,55 @@ QStringView withoutTrailingBlanks(QStringView code) {
 // Codes are compared as text, case and inner blanks counting; two null codes count as the same
 // taxpayer. Trailing blanks do not count: a member whose code differs from the principal's only by
 // them would have the principal's own row deleted by its statements.
-bool sameCode(const List& principals, const List& members) {
-    const bool principalNull = principals.fieldIsNull(codeColumn);
-    const bool memberNull = members.fieldIsNull(codeColumn);
-    if (principalNull || memberNull)
-        return principalNull && memberNull;
-    return withoutTrailingBlanks(principals.fieldAsText(codeColumn)) ==
-           withoutTrailingBlanks(members.fieldAsText(codeColumn));
+bool sameCode(const Code& a, const Code& b) {
+    if (a.isNull || b.isNull)
+        return a.isNull && b.isNull;
+    return withoutTrailingBlanks(a.text) == withoutTrailingBlanks(b.text);
+}
+
+// A merge with an empty code on either side would re-point references to nobody, or delete the
+// wrong row: the whole run is refused before anything is sent.
+void checkCodes(const MergeInputs& inputs) {
+    if (inputs.members.empty())
+        return;
+    if (!inputs.hasPrincipal)
+        throw Error(missingCodeMessage);
+    for (const Code& member : inputs.members) {
+        if (!sameCode(inputs.principal, member) && (inputs.principal.text.isEmpty() || member.text.isEmpty()))
+            throw Error(missingCodeMessage);
+    }
+}
+
+// Which members are merged, by position. Not those holding the principal's code, nor those that
+// are no taxpayer of company 1 of the group: every statement names company 1, so merging another
+// company's taxpayer would re-point and delete the company-1 taxpayer that merely holds the same
+// code. The member list does not say which company a taxpayer belongs to; the server knows which
+// codes company 1 gives to this CPF/CNPJ. A principal of another company refuses the whole run,
+// before anything is sent.
+std::vector<bool> membersToMerge(db::Connection& connection, const MergeInputs& inputs) {
+    std::vector<bool> merged;
+    for (const Code& member : inputs.members)
+        merged.push_back(!sameCode(inputs.principal, member));
+    if (std::find(merged.begin(), merged.end(), true) == merged.end())
+        return merged;
+
+    const db::RowSet rows = connection.select(companyCodesSql(inputs.cnpj));
+    const qsizetype column = rows.existingColumn(codeColumn);
+    auto inCompany = [&](const QString& code) {
+        for (qsizetype row = 0; row < rows.rowCount(); ++row) {
+            if (!rows.isNull(row, column) &&
+                withoutTrailingBlanks(rows.value(row, column)) == withoutTrailingBlanks(code))
+                return true;
+        }
+        return false;
+    };
+    if (!inCompany(inputs.principal.text))
+        throw Error(otherCompanyMessage);
+    for (std::size_t i = 0; i < merged.size(); ++i) {
+        if (merged[i] && !inCompany(inputs.members[i].text))
+            merged[i] = false;
+    }
+    return merged;
 }
 
 } // namespace
@@ -42,40 +133,6 @@ bool sameCode(const List& principals, const List& members) {
 MergeRun::MergeRun(db::Connection& conexao, db::Query& qrx, DuplicateBrowser& browser, MergeView& view,
                    MergeClock clock)
     : m_conexao(conexao), m_qrx(qrx), m_browser(browser), m_view(view), m_clock(std::move(clock)) {}
-
-QString MergeRun::errorText(const QString& message) {
-    return QStringLiteral("Erro na Geração.") + QChar(13) + QStringLiteral("Erro: ") + message;
-}
-
-QString MergeRun::missingCodeMessage() {
-    return QStringLiteral("Contribuinte sem código: nenhuma alteração foi feita.");
-}
-
-QString MergeRun::otherCompanyMessage() {
-    return QStringLiteral("Contribuinte de outra empresa: nenhuma alteração foi feita.");
-}
-
-QString MergeRun::companyCodesSql(const QString& cnpj) {
-    return QStringLiteral(
-               "SELECT CNT.COD_CNT FROM GR_CONTRIBUINTES CNT WHERE CNT.COD_EMP_CNT = 1 AND CNT.CNPJ_CNT = ") +
-           db::textLiteral(cnpj);
-}
-
-QString MergeRun::maxCodeSql() {
-    return QStringLiteral("SELECT MAX(CAST(COD_CNT AS INTEGER)) COD FROM GR_CONTRIBUINTES");
-}
-
-QString MergeRun::generatorStatement(const QString& code) {
-    return QStringLiteral("SET GENERATOR GEN_GR_CONTRIBUINTES TO ") + code;
-}
-
-QString MergeRun::startLine(const QString& timestamp) {
-    return QStringLiteral("--- INICIO --- ") + timestamp;
-}
-
-QString MergeRun::endLine(const QString& timestamp) {
-    return QStringLiteral("--- FIM --- ") + timestamp;
-}
 
 QString MergeRun::timestamp() const {
     return mergeTimestamp(m_clock.now(), m_clock.dateSeparator, m_clock.timeSeparator);
@@ -85,26 +142,28 @@ void MergeRun::run() {
     m_view.showLog();
     m_view.setButtonEnabled(false);
     try {
-        checkCodes();
-        checkCompany();
+        const MergeInputs inputs = readInputs(m_browser.cds2(), m_browser.cds3());
+        checkCodes(inputs);
+        const std::vector<bool> merged = membersToMerge(m_conexao, inputs);
         // A transaction the connection already holds becomes the run's, and ends with it.
         if (!m_conexao.inTransaction())
             m_conexao.startTransaction();
 
-        List& members = m_browser.cds3();
         m_view.setGaugeVisible(true);
         m_view.setGaugePosition(0);
-        m_view.setGaugeMaximum(members.recordCount());
+        m_view.setGaugeMaximum(int(inputs.members.size()));
         m_view.clearLog();
         m_view.appendLog(startLine(timestamp()));
 
-        int handled = 0;
+        // The member list's current row goes through the members with the run, as the operator
+        // watches it; the skipped ones advance the gauge too.
+        List& members = m_browser.cds3();
         members.first();
-        while (!members.eof()) {
-            if (!memberIsPrincipal())
-                mergeMember();
+        for (std::size_t i = 0; i < inputs.members.size(); ++i) {
+            if (merged[i])
+                mergeMember(inputs.principal.text, inputs.members[i].text);
             members.next();
-            m_view.setGaugePosition(++handled);
+            m_view.setGaugePosition(int(i) + 1);
         }
 
         resyncGenerator();
@@ -125,62 +184,9 @@ void MergeRun::run() {
     m_browser.reloadAll();
 }
 
-void MergeRun::checkCodes() {
-    List& principals = m_browser.cds2();
-    List& members = m_browser.cds3();
-    if (members.recordCount() == 0)
-        return;
-    if (principals.currentRow() < 0)
-        throw Error(missingCodeMessage());
-    // A merge with an empty code on either side would re-point references to nobody, or delete
-    // the wrong row: refuse the whole run before anything is sent.
-    for (members.first(); !members.eof(); members.next()) {
-        if (sameCode(principals, members))
-            continue;
-        if (principals.fieldAsText(codeColumn).isEmpty() || members.fieldAsText(codeColumn).isEmpty())
-            throw Error(missingCodeMessage());
-    }
-}
-
-void MergeRun::checkCompany() {
-    List& principals = m_browser.cds2();
-    List& members = m_browser.cds3();
-    QStringList merged;
-    for (members.first(); !members.eof(); members.next()) {
-        if (!sameCode(principals, members))
-            merged << members.fieldAsText(codeColumn);
-    }
-    if (merged.isEmpty())
-        return;
-
-    // The member list holds the group's taxpayers of every company and does not say which; the
-    // server knows which codes company 1 gives to this CPF/CNPJ.
-    const db::RowSet rows = m_conexao.select(companyCodesSql(principals.fieldAsText(QStringLiteral("CNPJ_CNT"))));
-    const qsizetype column = rows.columnIndex(codeColumn);
-    auto inCompany = [&](const QString& code) {
-        for (qsizetype row = 0; row < rows.rowCount(); ++row) {
-            if (!rows.isNull(row, column) &&
-                withoutTrailingBlanks(rows.value(row, column)) == withoutTrailingBlanks(code))
-                return true;
-        }
-        return false;
-    };
-    if (!inCompany(principals.fieldAsText(codeColumn)))
-        throw Error(otherCompanyMessage());
-    for (const QString& code : merged) {
-        if (!inCompany(code))
-            throw Error(otherCompanyMessage());
-    }
-}
-
-bool MergeRun::memberIsPrincipal() const {
-    return sameCode(m_browser.cds2(), m_browser.cds3());
-}
-
-void MergeRun::mergeMember() {
+void MergeRun::mergeMember(const QString& principal, const QString& duplicate) {
     for (int i = 0; i < statementCount(); ++i)
-        runStatement(
-            mergeStatement(i, m_browser.cds2().fieldAsText(codeColumn), m_browser.cds3().fieldAsText(codeColumn)));
+        runStatement(mergeStatement(i, principal, duplicate));
 }
 
 void MergeRun::resyncGenerator() {

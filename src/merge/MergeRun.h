@@ -7,7 +7,6 @@
 namespace uc {
 
 class DuplicateBrowser;
-class List;
 
 namespace db {
 class Connection;
@@ -32,11 +31,14 @@ public:
     virtual void error(const QString& text) = 0;
 };
 
-// "Processar": merges every taxpayer of the member list into the principal (the current row of
-// the principal list) in one transaction on the main connection. For each member whose code
-// differs from the principal's it re-points every known reference and deletes the member's row,
-// then sets the taxpayer code generator to the highest code left and commits. Every statement is
-// written to the log before it runs; the first error is shown and rolls everything back. The
+// "Processar": merges the taxpayers of the member list into the principal (the current row of
+// the principal list) in one transaction on the main connection. The principal's code and CPF/CNPJ
+// and the members' codes are read once, at the click; the checks and the run work from them. A
+// member holding the principal's code is the principal itself, and a member that is no taxpayer of
+// company 1 of the group belongs to another company: both are skipped. Every other member has
+// every known reference re-pointed to the principal and its own row deleted; then the taxpayer
+// code generator is set to the highest code left and the transaction committed. Every statement
+// is written to the log before it runs; the first error is shown and rolls everything back. The
 // three lists are reloaded at the end either way.
 class MergeRun {
 public:
@@ -47,27 +49,9 @@ public:
     // committed run leaves it (for the default error box); every other error is handled here.
     void run();
 
-    // The text of the failure box: a lone carriage return between its two lines.
-    static QString errorText(const QString& message);
-    // Why a run was refused before anything was sent.
-    static QString missingCodeMessage();
-    static QString otherCompanyMessage();
-    // The codes of the taxpayers of company 1 that carry a CPF/CNPJ value.
-    static QString companyCodesSql(const QString& cnpj);
-    static QString maxCodeSql();
-    static QString generatorStatement(const QString& code);
-    static QString startLine(const QString& timestamp);
-    static QString endLine(const QString& timestamp);
-
 private:
-    // Throws before any statement when a merge would write an empty code.
-    void checkCodes();
-    // Throws before any statement when the principal or a member to be merged is not a taxpayer
-    // of company 1 of the group: the statements, which all name company 1, would re-point and
-    // delete another taxpayer that merely holds the same code.
-    void checkCompany();
-    bool memberIsPrincipal() const;
-    void mergeMember();
+    // The 98 statements that merge one member into the principal.
+    void mergeMember(const QString& principal, const QString& duplicate);
     void resyncGenerator();
     // Closes qrx, sets the text, logs it with an empty line after it, executes it.
     void runStatement(const QString& sql);

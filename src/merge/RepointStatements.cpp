@@ -178,4 +178,18 @@ QStringList mergeStatements(const QString& principal, const QString& duplicate) 
     return texts;
 }
 
+QString companyCodesSql(const QString& cnpj) {
+    return QStringLiteral("SELECT CNT.COD_CNT FROM GR_CONTRIBUINTES CNT WHERE CNT.COD_EMP_CNT = %1 AND CNT.CNPJ_CNT = ")
+               .arg(ownCompany) +
+           db::textLiteral(cnpj);
+}
+
+QString maxCodeSql() {
+    return QStringLiteral("SELECT MAX(CAST(COD_CNT AS INTEGER)) COD FROM GR_CONTRIBUINTES");
+}
+
+QString generatorStatement(const QString& code) {
+    return QStringLiteral("SET GENERATOR GEN_GR_CONTRIBUINTES TO ") + code;
+}
+
 } // namespace uc

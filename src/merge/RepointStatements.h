@@ -44,4 +44,14 @@ QString mergeStatement(int index, const QString& principal, const QString& dupli
 
 QStringList mergeStatements(const QString& principal, const QString& duplicate);
 
+// The codes that company 1 gives the taxpayers of a CPF/CNPJ value, asked before anything is
+// merged: the member list holds the group's taxpayers of every company and does not say which.
+QString companyCodesSql(const QString& cnpj);
+
+// The highest taxpayer code in use, read inside the run's transaction after the members.
+QString maxCodeSql();
+
+// Sets the taxpayer code generator to that code, the run's last statement.
+QString generatorStatement(const QString& code);
+
 } // namespace uc

@@ -5,9 +5,9 @@
 
 #include "ScratchDatabase.h"
 #include "WindowFixture.h"
+#include "browser/DuplicateBrowser.h"
 #include "browser/List.h"
 #include "common/Win1252.h"
-#include "merge/MergeRun.h"
 #include "merge/RepointStatements.h"
 
 #include <QAbstractButton>
@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSet>
 #include <QTableView>
 #include <QTest>
@@ -286,6 +287,7 @@ private slots:
     void codesOfAnotherCompany_data() {
         QTest::addColumn<QString>("data");
         QTest::addColumn<bool>("refused");
+        QTest::addColumn<QStringList>("run");        // what the run sent, before the lists' reload
         QTest::addColumn<QStringList>("taxpayers");  // company:<code>|name after the run
         QTest::addColumn<QStringList>("references"); // table:company:code after the run
 
@@ -295,44 +297,60 @@ private slots:
         const QString agenda =
             QStringLiteral("INSERT INTO AG_AGENDAPGTO (ID, COD_EMP_APG, COD_CNT_APG) VALUES (1, %1, '%2');\n");
         const QString bank =
-            QStringLiteral("INSERT INTO LI_MOVBANCARIOCONTAS (ID, COD_EMP_MBC, COD_CNT_MBC) VALUES (1, %1, '%2');\n");
+            QStringLiteral("INSERT INTO LI_MOVBANCARIOCONTAS (ID, COD_EMP_MBC, COD_CNT_MBC) VALUES (%1, %2, '%3');\n");
+        const QString question = companyCodesSql(QStringLiteral("11"));
+        auto resync = [](const char* code) { return QStringList{maxCodeSql(), generatorStatement(code)}; };
 
         // The server compares texts without their trailing blanks: to every statement of the
         // merge, this member's code is the principal's, and its delete would remove the principal.
         QTest::newRow("principal's code and a trailing blank")
             << insert.arg("1", "100", "11", "ANA") + insert.arg("2", "100 ", "11", "BIA") + agenda.arg("1", "100")
-            << false << QStringList{"1:<100>|ANA", "2:<100 >|BIA"} << QStringList{"AG:1:100"};
+            << false << resync("100") << QStringList{"1:<100>|ANA", "2:<100 >|BIA"} << QStringList{"AG:1:100"};
         // The merge's statements name company 1: merging a taxpayer of company 2 would re-point
         // and delete the company-1 taxpayer that happens to hold the same code, who has another
-        // CPF/CNPJ and is no duplicate at all.
-        QTest::newRow("code that a taxpayer of company 1 holds")
+        // CPF/CNPJ and is no duplicate at all. The member is skipped.
+        QTest::newRow("member of company 2 with a code that a taxpayer of company 1 holds")
             << insert.arg("1", "100", "11", "ANA") + insert.arg("2", "205", "11", "BIA") +
                    insert.arg("1", "205", "22", "CID") + agenda.arg("1", "205")
-            << true << QStringList{"1:<100>|ANA", "1:<205>|CID", "2:<205>|BIA"} << QStringList{"AG:1:205"};
-        // Company 1's references to its own taxpayer would go to a code company 1 does not have.
-        QTest::newRow("principal in company 2")
-            << insert.arg("2", "100", "11", "ANA") + insert.arg("1", "205", "11", "BIA") + agenda.arg("1", "205")
-            << true << QStringList{"1:<205>|BIA", "2:<100>|ANA"} << QStringList{"AG:1:205"};
+            << false << QStringList{question} + resync("205")
+            << QStringList{"1:<100>|ANA", "1:<205>|CID", "2:<205>|BIA"} << QStringList{"AG:1:205"};
         // No company-1 taxpayer to delete, but the bank accounts of company 2 would be moved to
         // company 1's principal.
         QTest::newRow("member of company 2, code unused in company 1")
-            << insert.arg("1", "100", "11", "ANA") + insert.arg("2", "205", "11", "BIA") + bank.arg("2", "205") << true
-            << QStringList{"1:<100>|ANA", "2:<205>|BIA"} << QStringList{"MBC:2:205"};
-        // Refused as a whole: not even the member of company 1 is merged.
-        QTest::newRow("one member of company 2 among members of company 1")
+            << insert.arg("1", "100", "11", "ANA") + insert.arg("2", "205", "11", "BIA") + bank.arg("1", "2", "205")
+            << false << QStringList{question} + resync("205") << QStringList{"1:<100>|ANA", "2:<205>|BIA"}
+            << QStringList{"MBC:2:205"};
+        // Two taxpayers of company 1 and one of company 2: the duplicate of company 1 is merged,
+        // the taxpayer of company 2 and its bank account stay as they were.
+        QTest::newRow("group of three, member of company 2")
             << insert.arg("1", "100", "11", "ANA") + insert.arg("1", "205", "11", "BIA") +
-                   insert.arg("2", "907", "11", "CID") + agenda.arg("1", "205")
-            << true << QStringList{"1:<100>|ANA", "1:<205>|BIA", "2:<907>|CID"} << QStringList{"AG:1:205"};
+                   insert.arg("2", "907", "11", "CID") + agenda.arg("1", "205") + bank.arg("1", "2", "907")
+            << false << QStringList{question} + mergeStatements("100", "205") + resync("907")
+            << QStringList{"1:<100>|ANA", "2:<907>|CID"} << QStringList{"AG:1:100", "MBC:2:907"};
+        // Company 1's references to its own taxpayers would go to a code company 1 does not have:
+        // refused as a whole, before anything is written.
+        QTest::newRow("principal in company 2")
+            << insert.arg("2", "100", "11", "ANA") + insert.arg("1", "205", "11", "BIA") + agenda.arg("1", "205")
+            << true << QStringList{question} << QStringList{"1:<205>|BIA", "2:<100>|ANA"} << QStringList{"AG:1:205"};
+        QTest::newRow("group of three, principal in company 2")
+            << insert.arg("2", "100", "11", "ANA") + insert.arg("1", "205", "11", "BIA") +
+                   insert.arg("1", "907", "11", "CID") + agenda.arg("1", "205")
+            << true << QStringList{question} << QStringList{"1:<205>|BIA", "1:<907>|CID", "2:<100>|ANA"}
+            << QStringList{"AG:1:205"};
         // Company 2's own taxpayer with a duplicate's code and another CPF/CNPJ stays.
         QTest::newRow("every member in company 1")
             << insert.arg("1", "100", "11", "ANA") + insert.arg("1", "205", "11", "BIA") +
-                   insert.arg("2", "205", "33", "EDU") + agenda.arg("1", "205") + bank.arg("1", "205")
-            << false << QStringList{"1:<100>|ANA", "2:<205>|EDU"} << QStringList{"AG:1:100", "MBC:1:100"};
+                   insert.arg("2", "205", "33", "EDU") + agenda.arg("1", "205") + bank.arg("1", "1", "205")
+            << false << QStringList{question} + mergeStatements("100", "205") + resync("205")
+            << QStringList{"1:<100>|ANA", "2:<205>|EDU"} << QStringList{"AG:1:100", "MBC:1:100"};
     }
-    // A member of another company is never merged at the cost of a taxpayer of company 1.
+    // A taxpayer of another company is never merged at the cost of a taxpayer of company 1: a
+    // member of another company is skipped like one holding the principal's code, a principal of
+    // another company refuses the run.
     void codesOfAnotherCompany() {
         QFETCH(QString, data);
         QFETCH(bool, refused);
+        QFETCH(QStringList, run);
         QFETCH(QStringList, taxpayers);
         QFETCH(QStringList, references);
         ScratchDatabase db;
@@ -342,7 +360,17 @@ private slots:
         ShownWindow w(db.folder());
         QVERIFY2(w.boxes().messages().isEmpty(), qPrintable(w.describeBoxes()));
         QVERIFY(selectGroup(*w, QStringLiteral("11")));
-        QCOMPARE(w->cds2().fieldAsText(QStringLiteral("NOME_CNT")), QStringLiteral("ANA"));
+        QCOMPARE(w->browser().cds2().fieldAsText(QStringLiteral("NOME_CNT")), QStringLiteral("ANA"));
+        const int members = w->browser().cds3().recordCount();
+        auto* gauge = w->findChild<QProgressBar*>(QStringLiteral("PB"));
+        bool gaugeShown = false;
+        int gaugePosition = -1;
+        int gaugeMaximum = -1;
+        w.boxes().setOnShow([&](const MessageRecord&) {
+            gaugeShown = gauge->isVisible();
+            gaugePosition = gauge->value();
+            gaugeMaximum = gauge->maximum();
+        });
         const qsizetype sentBefore = w.sent().size();
         button(*w, "btnProcessa")->click();
 
@@ -355,23 +383,29 @@ private slots:
                                                "UNION ALL SELECT 'MBC:' || COD_EMP_MBC || ':' || COD_CNT_MBC "
                                                "FROM LI_MOVBANCARIOCONTAS ORDER BY 1")),
                  references);
+        // Everything the click sent: the run's texts, then the three lists' reload.
+        const QStringList sent = w.sent().mid(sentBefore);
+        const qsizetype reload = sent.indexOf(DuplicateBrowser::groupSql());
+        QVERIFY2(reload >= 0, qPrintable(sent.join(QLatin1Char('\n'))));
+        QCOMPARE(sent.mid(0, reload), run);
+        for (const QString& sql : sent.mid(reload))
+            QVERIFY2(sql.startsWith(QLatin1String("SELECT ")), qPrintable(sql));
         if (refused) {
             QCOMPARE(box.kind, MessageKind::Error);
             QCOMPARE(
                 box.text,
                 QStringLiteral("Erro na Geração.\rErro: Contribuinte de outra empresa: nenhuma alteração foi feita."));
-            // Only the question to the server went out; then the lists were reloaded.
-            const QStringList sent = w.sent().mid(sentBefore);
-            QVERIFY(!sent.isEmpty());
-            QCOMPARE(sent.first(), MergeRun::companyCodesSql(QStringLiteral("11")));
-            for (const QString& sql : sent)
-                QVERIFY2(sql.startsWith(QLatin1String("SELECT ")), qPrintable(sql));
+            QVERIFY(!gaugeShown);
             QVERIFY(!w->Conexao().inTransaction());
             QCOMPARE(dumpDatabase(db), before);
             QVERIFY(gridColumn(grid(*w, "DBGrid1"), 0).contains(QStringLiteral("11")));
         } else {
             QCOMPARE(box.kind, MessageKind::Information);
             QCOMPARE(box.text, QStringLiteral("Fim do Processo."));
+            // Every member advanced the gauge, the skipped ones too.
+            QVERIFY(gaugeShown);
+            QCOMPARE(gaugePosition, members);
+            QCOMPARE(gaugeMaximum, members);
         }
         QVERIFY(button(*w, "btnProcessa")->isEnabled());
         QVERIFY(sairEndsTheProgram(*w));

@@ -6,7 +6,6 @@
 #include "ScratchDatabase.h"
 #include "WindowFixture.h"
 #include "db/Connection.h"
-#include "merge/MergeRun.h"
 #include "merge/RepointStatements.h"
 
 #include <QAbstractButton>
@@ -81,8 +80,8 @@ private slots:
         QVERIFY2(w.boxes().messages().isEmpty(), qPrintable(w.describeBoxes()));
         QVERIFY(selectGroup(*w, group));
         // What the run sends: the question for the company of the taxpayers, then the merge.
-        const QStringList statements = QStringList{MergeRun::companyCodesSql(group)} +
-                                       mergeStatements(QStringLiteral("100"), QStringLiteral("205"));
+        const QStringList statements =
+            QStringList{companyCodesSql(group)} + mergeStatements(QStringLiteral("100"), QStringLiteral("205"));
         qsizetype waiting = -1;
         for (qsizetype i = 0; i < statements.size() && waiting < 0; ++i) {
             if (statements[i].startsWith(waitsOn))

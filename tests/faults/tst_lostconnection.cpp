@@ -9,7 +9,6 @@
 #include "browser/List.h"
 #include "db/Connection.h"
 #include "db/TextLiteral.h"
-#include "merge/MergeRun.h"
 #include "merge/RepointStatements.h"
 
 #include <QAbstractButton>
@@ -68,9 +67,9 @@ class TestLostConnection : public QObject {
     // query for the highest code is not logged, nor the question for the company of the
     // taxpayers, which comes before the log is started (this window's log is still empty then).
     static QString lastLogged(const QStringList& sent, qsizetype failed) {
-        if (sent.at(failed) == MergeRun::companyCodesSql(group))
+        if (sent.at(failed) == companyCodesSql(group))
             return QString();
-        return sent.at(failed) == MergeRun::maxCodeSql() ? sent.at(failed - 1) : sent.at(failed);
+        return sent.at(failed) == maxCodeSql() ? sent.at(failed - 1) : sent.at(failed);
     }
 
     // The operator clicks "Processar" with the kill armed; atBox is filled while the run's box is

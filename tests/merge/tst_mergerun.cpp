@@ -366,8 +366,8 @@ private slots:
         // The server got the unlogged question for the company of the taxpayers first, then the
         // logged texts in the same order, with the unlogged query for the highest code before the
         // generator statement.
-        QCOMPARE(sent().mid(0, 199), (QStringList{MergeRun::companyCodesSql(group)} + statements +
-                                      QStringList{MergeRun::maxCodeSql(), generator}));
+        QCOMPARE(sent().mid(0, 199),
+                 (QStringList{companyCodesSql(group)} + statements + QStringList{maxCodeSql(), generator}));
 
         checkIdleAfterRun();
         const auto [actual, expected] = referenceStates(*m_db, fixture.references);
@@ -423,8 +423,7 @@ private slots:
         QCOMPARE(log, atBox.log);
         QCOMPARE(log.size(), 1 + 2 * (failing + 1));
         QCOMPARE(log.mid(1), logged(statements.mid(0, failing + 1)));
-        QCOMPARE(sent().mid(0, failing + 2),
-                 QStringList{MergeRun::companyCodesSql(group)} + statements.mid(0, failing + 1));
+        QCOMPARE(sent().mid(0, failing + 2), QStringList{companyCodesSql(group)} + statements.mid(0, failing + 1));
     }
 
     // The highest code is read after all members are merged; a code that is not a number makes
@@ -435,7 +434,7 @@ private slots:
         QVERIFY(openWindow({script}));
         QVERIFY(selectGroup(window(), group));
         const QStringList before = dumpDatabase(*m_db);
-        const QString expectedMessage = serverMessage(*m_db, {MergeRun::maxCodeSql()});
+        const QString expectedMessage = serverMessage(*m_db, {maxCodeSql()});
         QVERIFY(!expectedMessage.isEmpty());
 
         clickProcessar();
@@ -444,8 +443,7 @@ private slots:
         QCOMPARE(boxes().messages()[0].text, failureText(expectedMessage));
         const QStringList statements = statementsOf(principal, duplicates);
         QCOMPARE(logLines().mid(1), logged(statements));
-        QCOMPARE(sent().mid(0, 198),
-                 (QStringList{MergeRun::companyCodesSql(group)} + statements + QStringList{MergeRun::maxCodeSql()}));
+        QCOMPARE(sent().mid(0, 198), (QStringList{companyCodesSql(group)} + statements + QStringList{maxCodeSql()}));
         checkIdleAfterRun();
         QCOMPARE(dumpDatabase(*m_db), before);
     }
@@ -470,7 +468,7 @@ private slots:
         QVERIFY(log[0].startsWith(QLatin1String("--- INICIO --- ")));
         QCOMPARE(log.mid(1, 2), logged({QStringLiteral("SET GENERATOR GEN_GR_CONTRIBUINTES TO 42")}));
         // Nothing to merge, nothing to ask: the highest code is the run's first query.
-        QCOMPARE(sent().value(0), MergeRun::maxCodeSql());
+        QCOMPARE(sent().value(0), maxCodeSql());
         QVERIFY(log[3].startsWith(QLatin1String("--- FIM --- ")));
         checkIdleAfterRun();
         QCOMPARE(generatorValue(*m_db), QStringLiteral("42"));
@@ -516,7 +514,7 @@ private slots:
         QCOMPARE(log.mid(1, 2 * 98 * merged.size()), logged(statementsOf(principalCode, merged)));
         QCOMPARE(taxpayersLeft(*m_db), left);
         // The company of the taxpayers is asked only when somebody is merged.
-        QCOMPARE(sent().value(0), merged.isEmpty() ? MergeRun::maxCodeSql() : MergeRun::companyCodesSql(group));
+        QCOMPARE(sent().value(0), merged.isEmpty() ? maxCodeSql() : companyCodesSql(group));
     }
 
     void secondRun() {
@@ -542,7 +540,7 @@ private slots:
         boxes().setOnShow([&](const MessageRecord&) { atBox = moment(); });
         clickProcessar();
 
-        QCOMPARE(sent().first(), MergeRun::companyCodesSql(otherGroup));
+        QCOMPARE(sent().first(), companyCodesSql(otherGroup));
         QCOMPARE(atFirstStatement.gaugePosition, 0);
         QCOMPARE(atFirstStatement.gaugeMaximum, 2);
         // The log holds the second run alone; its end line comes after the box is closed.
