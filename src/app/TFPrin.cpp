@@ -20,7 +20,7 @@
 #include <QStyle>
 #include <QWindow>
 
-// The button pictures live in the core library; a static library's resources must be pulled in
+// The button pictures live in the GUI library; a static library's resources must be pulled in
 // by hand, and only from the global namespace.
 static void initPictures() {
     Q_INIT_RESOURCE(pictures);
@@ -81,15 +81,6 @@ TFPrin::~TFPrin() {
     delete ui->DBGrid3;
 }
 
-List& TFPrin::cds1() {
-    return m_browser->cds1();
-}
-List& TFPrin::cds2() {
-    return m_browser->cds2();
-}
-List& TFPrin::cds3() {
-    return m_browser->cds3();
-}
 QProgressBar* TFPrin::PB() const {
     return ui->PB;
 }
@@ -139,9 +130,9 @@ void TFPrin::setUpGauge() {
 void TFPrin::setUpGrids() {
     // ds1, ds2, ds3: note the crossing, the principal list shows in DBGrid3 and the member list
     // in DBGrid2.
-    m_ds1 = std::make_unique<GridModel>(cds1(), DuplicateBrowser::groupGridColumns());
-    m_ds2 = std::make_unique<GridModel>(cds2(), DuplicateBrowser::principalGridColumns());
-    m_ds3 = std::make_unique<GridModel>(cds3(), DuplicateBrowser::memberGridColumns());
+    m_ds1 = std::make_unique<GridModel>(m_browser->cds1(), DuplicateBrowser::groupGridColumns());
+    m_ds2 = std::make_unique<GridModel>(m_browser->cds2(), DuplicateBrowser::principalGridColumns());
+    m_ds3 = std::make_unique<GridModel>(m_browser->cds3(), DuplicateBrowser::memberGridColumns());
     const std::pair<QTableView*, GridModel*> grids[] = {
         {ui->DBGrid1, m_ds1.get()}, {ui->DBGrid3, m_ds2.get()}, {ui->DBGrid2, m_ds3.get()}};
     for (const auto& [view, model] : grids) {
@@ -195,7 +186,7 @@ void TFPrin::centreOnScreen() {
 }
 
 void TFPrin::FormShow() {
-    db::Query& query = qrx();
+    db::Query& query = *m_qrx;
     query.close();
     query.setSql(QStringLiteral("SELECT NOME_EMP FROM GR_CAD_EMPRESA WHERE COD_EMP = 1"));
     query.open();
@@ -214,7 +205,7 @@ void TFPrin::BtnSairClick() {
 
 void TFPrin::btnProcessaClick() {
     MergeWindowView view(*this);
-    MergeRun(Conexao(), qrx(), browser(), view).run();
+    MergeRun(*m_conexao, *m_qrx, *m_browser, view).run();
 }
 
 void TFPrin::Edit1Change() {

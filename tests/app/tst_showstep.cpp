@@ -6,7 +6,7 @@
 #include "WindowFixture.h"
 #include "app/MessageBoxes.h"
 #include "app/TFPrin.h"
-#include "browser/List.h"
+#include "browser/DuplicateBrowser.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(groups->model()->rowCount(), 2);
         // A click on the group that is not the current one loads its taxpayers. The group query
         // sets no order, so which group comes first is the server's choice.
-        const QString other = window->cds1().fieldAsText(QStringLiteral("NOME")) == QStringLiteral("111")
+        const QString other = window->browser().cds1().fieldAsText(QStringLiteral("NOME")) == QStringLiteral("111")
                                   ? QStringLiteral("222")
                                   : QStringLiteral("111");
         const QStringList names =
@@ -146,7 +146,7 @@ private slots:
             other == QStringLiteral("111") ? QStringList{"101", "102", "100"} : QStringList{"200", "201"};
         QVERIFY(gridColumn(grid(*window, "DBGrid3"), 2) != names);
         QVERIFY(clickRow(groups, 0, other));
-        QCOMPARE(window->cds1().fieldAsText(QStringLiteral("NOME")), other);
+        QCOMPARE(window->browser().cds1().fieldAsText(QStringLiteral("NOME")), other);
         QCOMPARE(gridColumn(grid(*window, "DBGrid3"), 2), names);
         QCOMPARE(gridColumn(grid(*window, "DBGrid2"), 0), codes);
         QVERIFY(boxes().messages().isEmpty());

@@ -6,7 +6,6 @@
 #include "ScratchDatabase.h"
 #include "WindowFixture.h"
 #include "browser/DuplicateBrowser.h"
-#include "browser/List.h"
 #include "common/Win1252.h"
 #include "merge/RepointStatements.h"
 
@@ -104,7 +103,8 @@ QStringList sorted(QStringList values) {
 
 // The operator places the principal list's current row on the taxpayer with that code.
 bool selectPrincipal(TFPrin& window, const QString& code) {
-    return clickRow(grid(window, "DBGrid3"), 0, code) && window.cds2().fieldAsText(QStringLiteral("COD_CNT")) == code;
+    return clickRow(grid(window, "DBGrid3"), 0, code) &&
+           window.browser().cds2().fieldAsText(QStringLiteral("COD_CNT")) == code;
 }
 
 const QString transliteration = QStringLiteral("Cannot transliterate character between character sets");

@@ -8,9 +8,10 @@
 #include "app/MergeWindowView.h"
 #include "app/MessageBoxes.h"
 #include "app/TFPrin.h"
-#include "browser/List.h"
+#include "browser/DuplicateBrowser.h"
 #include "common/Error.h"
 #include "db/Connection.h"
+#include "db/Query.h"
 #include "db/RowSet.h"
 #include "db/TextLiteral.h"
 #include "merge/MergeRun.h"
@@ -263,7 +264,7 @@ class TestMergeRun : public QObject {
     // The operator places the principal list's current row on a taxpayer, by name.
     bool selectPrincipal(const QString& name) {
         return clickRow(grid(window(), "DBGrid3"), 2, name) &&
-               window().cds2().fieldAsText(QStringLiteral("NOME_CNT")) == name;
+               window().browser().cds2().fieldAsText(QStringLiteral("NOME_CNT")) == name;
     }
 
     QAbstractButton* button() const { return uc::test::button(window(), "btnProcessa"); }
@@ -291,7 +292,8 @@ class TestMergeRun : public QObject {
     void runWithClock(MergeClock clock) {
         runHandler(&window(), [&] {
             MergeWindowView view(window());
-            MergeRun(window().Conexao(), window().qrx(), window().browser(), view, std::move(clock)).run();
+            db::Query qrx(window().Conexao());
+            MergeRun(window().Conexao(), qrx, window().browser(), view, std::move(clock)).run();
         });
     }
 
@@ -329,8 +331,8 @@ private slots:
         const ReferenceFixture fixture = referenceFixture(principal, duplicates);
         QVERIFY(openWindow({groupOfThree + fixture.sql}));
         QVERIFY(selectGroup(window(), group));
-        QCOMPARE(window().cds3().recordCount(), 3);
-        QCOMPARE(window().cds2().fieldAsText(QStringLiteral("COD_CNT")), principal);
+        QCOMPARE(window().browser().cds3().recordCount(), 3);
+        QCOMPARE(window().browser().cds2().fieldAsText(QStringLiteral("COD_CNT")), principal);
         QVERIFY(!logPanel()->isVisible());
 
         Moment atBox;
@@ -377,9 +379,9 @@ private slots:
         QCOMPARE(generatorValue(*m_db), unrelated);
         // The lists were reloaded: the merged value is no longer repeated, and the member list,
         // opened again with its last text, holds the principal alone.
-        QCOMPARE(window().cds1().recordCount(), 0);
-        QCOMPARE(window().cds3().recordCount(), 1);
-        QCOMPARE(window().cds3().fieldAsText(QStringLiteral("COD_CNT")), principal);
+        QCOMPARE(window().browser().cds1().recordCount(), 0);
+        QCOMPARE(window().browser().cds3().recordCount(), 1);
+        QCOMPARE(window().browser().cds3().fieldAsText(QStringLiteral("COD_CNT")), principal);
     }
 
     void statementFails_data() {
@@ -452,7 +454,7 @@ private slots:
     void emptyMemberList() {
         QVERIFY(openWindow({taxpayer(1, "10", "1", "ANA") + taxpayer(1, "42", "2", "BIA") +
                             "SET GENERATOR GEN_GR_CONTRIBUINTES TO 7;"}));
-        QCOMPARE(window().cds3().recordCount(), 0);
+        QCOMPARE(window().browser().cds3().recordCount(), 0);
 
         Moment atBox;
         boxes().setOnShow([&](const MessageRecord&) { atBox = moment(); });
@@ -498,8 +500,8 @@ private slots:
         QFETCH(QStringList, left);
         QVERIFY(openWindow({script}));
         QVERIFY(selectGroup(window(), group));
-        const int members = window().cds3().recordCount();
-        const QString principalCode = window().cds2().fieldAsText(QStringLiteral("COD_CNT"));
+        const int members = window().browser().cds3().recordCount();
+        const QString principalCode = window().browser().cds2().fieldAsText(QStringLiteral("COD_CNT"));
 
         Moment atBox;
         boxes().setOnShow([&](const MessageRecord&) { atBox = moment(); });
@@ -604,7 +606,7 @@ private slots:
         QVERIFY(openWindow({script + "SET GENERATOR GEN_GR_CONTRIBUINTES TO 3;"}));
         QVERIFY(selectGroup(window(), group));
         if (noPrincipalRow)
-            window().cds2().close();
+            window().browser().cds2().close();
         const QStringList before = dumpDatabase(*m_db);
         sent().clear();
 
@@ -685,7 +687,7 @@ private slots:
                  qPrintable(text));
         QVERIFY(logLines().isEmpty());
         checkIdleAfterRun();
-        QVERIFY(!window().cds1().active());
+        QVERIFY(!window().browser().cds1().active());
         QCOMPARE(dumpDatabase(*m_db), before);
     }
 
@@ -712,7 +714,7 @@ private slots:
         QCOMPARE(boxes().messages().size(), 1);
         QVERIFY(boxes().messages()[0].text.startsWith(failureText(QString())));
         checkIdleAfterRun();
-        QVERIFY(!window().cds1().active());
+        QVERIFY(!window().browser().cds1().active());
         QCOMPARE(dumpDatabase(*m_db), before);
     }
 

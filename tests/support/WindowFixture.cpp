@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 
-#include "browser/List.h"
+#include "browser/DuplicateBrowser.h"
 #include "common/Error.h"
 #include "connection/ConnectionSetup.h"
 #include "db/Connection.h"
@@ -80,8 +80,8 @@ bool clickRow(QTableView* view, int column, const QString& value) {
 bool selectGroup(TFPrin& window, const QString& cnpj) {
     if (!clickRow(grid(window, "DBGrid1"), 0, cnpj))
         return false;
-    return window.cds1().fieldAsText(QStringLiteral("NOME")) == cnpj && window.cds3().active() &&
-           window.cds3().recordCount() > 0;
+    return window.browser().cds1().fieldAsText(QStringLiteral("NOME")) == cnpj && window.browser().cds3().active() &&
+           window.browser().cds3().recordCount() > 0;
 }
 
 bool sairEndsTheProgram(TFPrin& window) {
