@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browser/GridModel.h"
+#include "browser/GridColumn.h"
 #include "browser/List.h"
 
 #include <QObject>

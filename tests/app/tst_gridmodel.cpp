@@ -1,6 +1,6 @@
 #include "RowFixture.h"
-#include "browser/GridBinding.h"
-#include "browser/GridModel.h"
+#include "app/GridBinding.h"
+#include "app/GridModel.h"
 #include "browser/List.h"
 #include "common/Error.h"
 

@@ -1,6 +1,6 @@
-#include "browser/GridBinding.h"
+#include "app/GridBinding.h"
 
-#include "browser/GridModel.h"
+#include "app/GridModel.h"
 #include "browser/List.h"
 #include "common/Error.h"
 

@@ -1,4 +1,4 @@
-#include "browser/GridModel.h"
+#include "app/GridModel.h"
 
 #include "browser/List.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browser/GridColumn.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <vector>
@@ -7,13 +9,6 @@
 namespace uc {
 
 class List;
-
-// One column of a grid, bound to a column of its list by name.
-struct GridColumn {
-    QString field;
-    QString title; // empty: the field name is the title
-    int width = 0; // pixels; 0: the grid's default width
-};
 
 // The rows of a list that pass its filter, read-only, in the list's order, with the values as the
 // list holds them. The vertical header is the indicator column: it marks the list's current row.
