@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <chrono>
+#include <ibase.h> // the client's error codes, isc_...
 #include <memory>
 #include <optional>
 #include <thread>
@@ -156,7 +157,7 @@ private slots:
         QCOMPARE(c->select(QStringLiteral("SELECT V FROM U8 WHERE ID = 1")).value(0, 0), QStringLiteral("€uro ação"));
         const auto e = errorOf([&] { c->select(QStringLiteral("SELECT V FROM U8 WHERE ID = 2")); });
         QVERIFY(e);
-        QVERIFY(e->hasGdsCode(335544565));
+        QVERIFY(e->hasGdsCode(isc_transliteration_failed));
         QCOMPARE(e->sqlState(), QStringLiteral("22018"));
         QVERIFY2(e->message().contains(QLatin1String("Cannot transliterate")), qPrintable(e->message()));
         // The failed fetch leaves the connection usable.
@@ -246,13 +247,13 @@ private slots:
         QTest::addColumn<long>("gds");
         QTest::addColumn<QString>("text");
         QTest::newRow("unknown table") << "SELECT * FROM NAO_EXISTE"
-                                       << "42S02" << 335544580L << "NAO_EXISTE";
+                                       << "42S02" << long(isc_dsql_relation_err) << "NAO_EXISTE";
         QTest::newRow("unknown column") << "UPDATE GR_CONTRIBUINTES SET NAO_EXISTE = 1"
-                                        << "42S22" << 335544578L << "NAO_EXISTE";
+                                        << "42S22" << long(isc_dsql_field_err) << "NAO_EXISTE";
         QTest::newRow("conversion") << "SELECT CAST('abc' AS INTEGER) FROM RDB$DATABASE"
-                                    << "22018" << 335544334L << "conversion error";
+                                    << "22018" << long(isc_convert_error) << "conversion error";
         QTest::newRow("generator set to nothing") << "SET GENERATOR GEN_GR_CONTRIBUINTES TO "
-                                                  << "42000" << 335544569L << "Unexpected end of command";
+                                                  << "42000" << long(isc_dsql_error) << "Unexpected end of command";
     }
     void serverErrors() {
         QFETCH(QString, sql);
@@ -279,8 +280,8 @@ private slots:
         QTest::addColumn<bool>("missingFile");
         QTest::addColumn<QString>("sqlState");
         QTest::addColumn<long>("gds");
-        QTest::newRow("wrong password") << "errada" << false << "28000" << 335544472L;
-        QTest::newRow("missing database file") << "plumtrees" << true << "08001" << 335544344L;
+        QTest::newRow("wrong password") << "errada" << false << "28000" << long(isc_login);
+        QTest::newRow("missing database file") << "plumtrees" << true << "08001" << long(isc_io_error);
     }
     void attachErrors() {
         QFETCH(QString, password);
@@ -344,8 +345,8 @@ private slots:
         if (holderCommits) {
             QVERIFY(e);
             QCOMPARE(e->sqlState(), QStringLiteral("40001"));
-            QVERIFY(e->hasGdsCode(335544336));
-            QVERIFY(e->hasGdsCode(335544451));
+            QVERIFY(e->hasGdsCode(isc_deadlock));
+            QVERIFY(e->hasGdsCode(isc_update_conflict));
             // Only the statement failed: the transaction is still there to roll back.
             QVERIFY(waiter->inTransaction());
             waiter->rollback();
@@ -549,7 +550,7 @@ private slots:
 
         const auto e = errorOf([&] { c.connection.select(QStringLiteral("SELECT 1 FROM RDB$DATABASE")); });
         QVERIFY(e);
-        QVERIFY2(e->hasGdsCode(335544856), qPrintable(e->message()));
+        QVERIFY2(e->hasGdsCode(isc_att_shutdown), qPrintable(e->message()));
         QVERIFY(!c.connection.connected());
         QVERIFY(!c.connection.inTransaction());
         QVERIFY(!errorOf([&] { c.connection.rollback(); }));
