@@ -18,8 +18,7 @@ namespace uc {
 
 namespace {
 
-// The path as this host's file system takes it. The operating system reads a path up to its first
-// NUL, so a path holding one would name some other folder: such a path names nothing.
+// The path as this host's file system takes it: a Windows path's "\" is "/" elsewhere.
 QString hostPath(const QString& path) {
 #ifdef _WIN32
     return path;
@@ -29,6 +28,8 @@ QString hostPath(const QString& path) {
 #endif
 }
 
+// The operating system reads a path up to its first NUL, so a path holding one would name some
+// other folder: such a path names nothing.
 bool namesSomething(const QString& path) {
     return !path.isEmpty() && !path.contains(QChar(0));
 }
