@@ -8,14 +8,21 @@
 namespace uc::db {
 
 // Rows copied out of a result before its cursor closes: every value as text, nulls kept apart
-// from empty texts. Column names are matched without regard to letter case.
+// from empty texts. Column names are matched without regard to letter case. Each column may carry
+// its declared length in characters, the room its values can take.
 class RowSet {
 public:
     RowSet() = default;
-    explicit RowSet(QStringList columns) : m_columns(std::move(columns)) {}
+    explicit RowSet(QStringList columns, std::vector<int> declaredLengths = {})
+        : m_columns(std::move(columns)), m_declaredLengths(std::move(declaredLengths)) {}
 
     const QStringList& columns() const { return m_columns; }
     qsizetype columnCount() const { return m_columns.size(); }
+    // In characters; 0 when the column declares none (numbers, blobs) or it is not known.
+    int declaredLength(qsizetype column) const {
+        return column >= 0 && std::size_t(column) < m_declaredLengths.size() ? m_declaredLengths[std::size_t(column)]
+                                                                             : 0;
+    }
     qsizetype rowCount() const { return m_columns.isEmpty() ? 0 : qsizetype(m_values.size()) / m_columns.size(); }
     // -1 when no column has that name.
     qsizetype columnIndex(const QString& name) const;
@@ -46,6 +53,7 @@ private:
     std::size_t index(qsizetype row, qsizetype column) const { return std::size_t(row * m_columns.size() + column); }
 
     QStringList m_columns;
+    std::vector<int> m_declaredLengths;
     std::vector<QString> m_values;
     std::vector<bool> m_nulls;
 };

@@ -24,6 +24,10 @@ struct Column {
 
 // Room for any number, boolean or other scalar the server turns into text.
 constexpr unsigned kScalarTextLength = 64;
+// Characters of a date, a time and a timestamp as this layer writes them.
+constexpr int kDateTextLength = 10;
+constexpr int kTimeTextLength = 8;
+constexpr int kTimestampTextLength = 19;
 
 void appendTwo(char*& p, unsigned v) {
     *p++ = char('0' + (v / 10) % 10);
@@ -71,9 +75,12 @@ QString readBlob(const ClientLibrary& lib, IAttachment* attachment, ITransaction
     return text ? win1252::decode(bytes) : QString::fromLatin1(bytes.toHex().toUpper());
 }
 
-// Asks the server for every column as text, except those this layer formats itself.
+// Asks the server for every column as text, except those this layer formats itself. Also gives
+// each column's declared length in characters: a text column's in the connection's single-byte
+// character set, a date's, time's or timestamp's text form; 0 for the others.
 Released<IMessageMetadata> outputFormat(const ClientLibrary& lib, IMessageMetadata* described,
-                                        std::vector<Column>* columns, QStringList* names) {
+                                        std::vector<Column>* columns, QStringList* names,
+                                        std::vector<int>* declaredLengths) {
     Status status(lib);
     const unsigned count = described->getCount(status.get());
     status.check();
@@ -89,21 +96,27 @@ Released<IMessageMetadata> outputFormat(const ClientLibrary& lib, IMessageMetada
         status.check();
         names->append(win1252::decode(alias, std::strlen(alias)));
         Kind kind = Kind::Varying;
+        int declared = 0;
         switch (type) {
         case SQL_TEXT:
             kind = Kind::Text;
+            declared = int(length);
             break;
         case SQL_VARYING:
             kind = Kind::Varying;
+            declared = int(length);
             break;
         case SQL_TIMESTAMP:
             kind = Kind::Timestamp;
+            declared = kTimestampTextLength;
             break;
         case SQL_TYPE_DATE:
             kind = Kind::Date;
+            declared = kDateTextLength;
             break;
         case SQL_TYPE_TIME:
             kind = Kind::Time;
+            declared = kTimeTextLength;
             break;
         case SQL_BLOB:
             kind = subType == isc_blob_text ? Kind::TextBlob : Kind::BinaryBlob;
@@ -118,6 +131,7 @@ Released<IMessageMetadata> outputFormat(const ClientLibrary& lib, IMessageMetada
             break;
         }
         kinds.push_back(kind);
+        declaredLengths->push_back(declared);
     }
     Released<IMessageMetadata> format(&lib, builder->getMetadata(status.get()));
     status.check();
@@ -150,14 +164,15 @@ RowSet select(const ClientLibrary& lib, IAttachment* attachment, ITransaction* t
 
     std::vector<Column> columns;
     QStringList names;
-    Released<IMessageMetadata> format = outputFormat(lib, described.get(), &columns, &names);
+    std::vector<int> declaredLengths;
+    Released<IMessageMetadata> format = outputFormat(lib, described.get(), &columns, &names, &declaredLengths);
     const unsigned messageLength = format->getMessageLength(status.get());
     status.check();
 
     ResultSetHandle cursor(&lib, statement->openCursor(status.get(), transaction, nullptr, nullptr, format.get(), 0));
     status.check();
 
-    RowSet rows(names);
+    RowSet rows(names, std::move(declaredLengths));
     std::vector<unsigned char> buffer(messageLength);
     unsigned char* const message = buffer.data();
     char text[32]; // a formatted date, time or timestamp

@@ -137,6 +137,21 @@ private slots:
         QCOMPARE(rows.rowCount(), 0);
     }
 
+    // The room each column's values can take, in characters: a text's declared length whatever
+    // its character set, a date's, time's or timestamp's text, none for numbers and blobs.
+    void declaredLengths() {
+        auto c = m_db->connect();
+        QVERIFY(c);
+        const auto rows = c->select(QStringLiteral(
+            "SELECT T.C, T.V, U.V, CAST(T.ID AS VARCHAR(7)), C.CNPJ_CNT, T.D, T.T, T.TS, T.N, T.BI, T.BO, T.BT, T.BB"
+            " FROM TIPOS T JOIN U8 U ON U.ID = T.ID LEFT JOIN GR_CONTRIBUINTES C ON C.COD_CNT = T.ID WHERE T.ID = 1"));
+        QList<int> lengths;
+        for (qsizetype column = 0; column < rows.columnCount(); ++column)
+            lengths << rows.declaredLength(column);
+        QCOMPARE(lengths, (QList<int>{10, 40, 10, 7, 20, 10, 8, 19, 0, 0, 0, 0, 0}));
+        QCOMPARE(rows.declaredLength(rows.columnCount()), 0);
+    }
+
     void longTextBlobIsReadWhole() {
         auto c = m_db->connect();
         QVERIFY(c);
