@@ -7,14 +7,36 @@
 #include <QDebug>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QProxyStyle>
+#include <QStyleFactory>
 #include <QTableView>
 #include <QWheelEvent>
+#include <algorithm>
 
 namespace uc {
 
 namespace {
 // Angle of one notch of a mouse wheel, in eighths of a degree.
 constexpr int wheelNotch = 120;
+
+// Between a title's text and either edge of its column (the right one holds the line between
+// columns). The toolkit's headers leave more, which cuts titles that their columns are made for,
+// such as "Nro Vezes" in 53 pixels.
+constexpr int titleInset = 1;
+
+class TitleStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    QRect subElementRect(SubElement element, const QStyleOption* option, const QWidget* widget) const override {
+        QRect rect = QProxyStyle::subElementRect(element, option, widget);
+        if (element == SE_HeaderLabel && option) {
+            rect.setLeft(option->rect.left() + titleInset);
+            rect.setRight(option->rect.right() - titleInset);
+        }
+        return rect;
+    }
+};
 } // namespace
 
 GridBinding::GridBinding(QTableView& view, GridModel& model)
@@ -31,8 +53,11 @@ GridBinding::GridBinding(QTableView& view, GridModel& model)
     });
     m_viewport = m_view.viewport();
     m_viewport->installEventFilter(this);
+    applyDefaultWidths();
     followList();
 }
+
+GridBinding::~GridBinding() = default;
 
 void GridBinding::setErrorHandler(ErrorHandler handler) {
     m_errorHandler = std::move(handler);
@@ -48,6 +73,8 @@ void GridBinding::configureView() {
     m_view.setWordWrap(false);
 
     QHeaderView* titles = m_view.horizontalHeader();
+    m_titleStyle = std::make_unique<TitleStyle>(QStyleFactory::create(m_view.style()->name()));
+    titles->setStyle(m_titleStyle.get());
     titles->setSectionsClickable(false);
     titles->setSortIndicatorShown(false);
     titles->setSectionsMovable(true);
@@ -58,6 +85,13 @@ void GridBinding::configureView() {
         if (columns[i].width > 0)
             m_view.setColumnWidth(int(i), columns[i].width);
     }
+    m_resizedByUser.assign(columns.size(), false);
+    connect(titles, &QHeaderView::sectionResized, this, [this](int section) {
+        if (!m_sizing && section >= 0 && std::size_t(section) < m_resizedByUser.size())
+            m_resizedByUser[std::size_t(section)] = true;
+    });
+    // After the view's own handling of a reset, which keeps the widths of the columns.
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &GridBinding::applyDefaultWidths);
 
     // The indicator column: wide enough for the marker, rows of one fixed height, so that a list
     // of many thousands of rows costs the header nothing per row.
@@ -75,6 +109,33 @@ void GridBinding::configureView() {
     palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Inactive, QPalette::Base));
     palette.setColor(QPalette::Inactive, QPalette::HighlightedText, palette.color(QPalette::Inactive, QPalette::Text));
     m_view.setPalette(palette);
+}
+
+void GridBinding::applyDefaultWidths() {
+    if (!m_list.active())
+        return;
+    const db::RowSet& rows = m_list.rows();
+    const auto& columns = m_model.gridColumns();
+    m_sizing = true;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].width > 0 || m_resizedByUser[i])
+            continue;
+        const int length = rows.declaredLength(rows.columnIndex(columns[i].field));
+        if (length > 0)
+            m_view.setColumnWidth(int(i), defaultWidth(int(i), length));
+    }
+    m_sizing = false;
+}
+
+int GridBinding::defaultWidth(int section, int declaredLength) const {
+    // A cell's text keeps the style's focus-frame margin and one pixel from either edge; the line
+    // between columns is part of the column.
+    const int cellMargins = 2 * (m_view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &m_view) + 1) +
+                            (m_view.showGrid() ? 1 : 0);
+    const int data = declaredLength * m_view.fontMetrics().averageCharWidth() + cellMargins;
+    const QHeaderView* titles = m_view.horizontalHeader();
+    const QString title = m_model.headerData(section, Qt::Horizontal).toString();
+    return std::max(data, titles->fontMetrics().horizontalAdvance(title) + 2 * titleInset);
 }
 
 void GridBinding::followList() {

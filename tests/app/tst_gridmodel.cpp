@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QStyleOptionHeader>
 #include <QTableView>
 #include <QTest>
 #include <QWheelEvent>
@@ -48,6 +49,16 @@ QStringList indicators(const QAbstractItemModel& model) {
     for (int row = 0; row < model.rowCount(); ++row)
         values << model.headerData(row, Qt::Vertical).toString();
     return values;
+}
+
+// The room a title has in its column: the style's label rectangle inside the section, the one the
+// header draws the title in.
+int titleRoom(QHeaderView* titles, int section) {
+    QStyleOptionHeader option;
+    option.initFrom(titles);
+    option.rect = QRect(0, 0, titles->sectionSize(section), titles->height());
+    option.section = section;
+    return titles->style()->subElementRect(QStyle::SE_HeaderLabel, &option, titles).width();
 }
 
 // A list on fixed rows, its model, and a shown view bound to them.
@@ -290,6 +301,43 @@ private slots:
         QCOMPARE(grid.view.columnWidth(1), 53);
         QCOMPARE(titles->logicalIndex(0), 1);
         QCOMPARE(grid.view.currentIndex().row(), 0);
+    }
+
+    // A column without a width takes what its data needs once the list's result declares how long
+    // its values can be: the declared length at the font's average character width, and at least
+    // its title's width. So at every reload, until the user resizes it.
+    void columnWithoutWidthFitsItsData() {
+        int auditLength = 19;
+        List list([&auditLength](const QString&) {
+            return makeRows({"NOME", "COUNT", "DTA_INC_CNT", "LOGIN_ALT_CNT"},
+                            {{"10", "2", "29/02/2024 09:05:00", "ANA"}}, {20, 0, auditLength, 3});
+        });
+        GridModel model(list, gridColumns());
+        QTableView view;
+        new GridBinding(view, model);
+        QHeaderView* titles = view.horizontalHeader();
+        QCOMPARE(view.columnWidth(2), titles->defaultSectionSize());
+
+        list.open();
+        QCOMPARE(view.columnWidth(0), 244);
+        QCOMPARE(view.columnWidth(1), 53);
+        const int nineteen = view.columnWidth(2);
+        // Three characters: the title sets the width, and shows whole.
+        const int login = view.columnWidth(3);
+        QVERIFY(login < nineteen);
+        QVERIFY(titleRoom(titles, 3) >= titles->fontMetrics().horizontalAdvance("LOGIN_ALT_CNT"));
+
+        auditLength = 29;
+        list.close();
+        list.open();
+        QCOMPARE(view.columnWidth(2), nineteen + 10 * view.fontMetrics().averageCharWidth());
+
+        titles->resizeSection(2, 40);
+        auditLength = 19;
+        list.close();
+        list.open();
+        QCOMPARE(view.columnWidth(2), 40);
+        QCOMPARE(view.columnWidth(3), login);
     }
 
     void reloadErrorsGoToTheHandler() {

@@ -9,9 +9,11 @@
 
 namespace uc::test {
 
-// A result as the data layer would return it; std::nullopt is a null value.
-inline db::RowSet makeRows(const QStringList& columns, const std::vector<std::vector<std::optional<QString>>>& rows) {
-    db::RowSet result(columns);
+// A result as the data layer would return it, with the columns' declared lengths when given;
+// std::nullopt is a null value.
+inline db::RowSet makeRows(const QStringList& columns, const std::vector<std::vector<std::optional<QString>>>& rows,
+                           std::vector<int> declaredLengths = {}) {
+    db::RowSet result(columns, std::move(declaredLengths));
     for (const auto& row : rows) {
         for (const auto& value : row) {
             if (value)
