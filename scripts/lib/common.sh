@@ -10,6 +10,9 @@ UC_PACKAGES=(
     firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils
     clang libclang-rt-14-dev
     xvfb xauth x11-utils imagemagick fonts-dejavu-core
+    # The window's faces: Liberation Sans has the metrics of "MS Sans Serif", and Wine's Tahoma
+    # (which the program registers itself: it lies outside fontconfig's folders) those of Tahoma.
+    fonts-liberation2 fonts-wine
 )
 
 ensure_packages() {

@@ -14,6 +14,8 @@
 #include "ui_TFPrin.h"
 
 #include <QEvent>
+#include <QFile>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
@@ -31,15 +33,23 @@ namespace uc {
 namespace {
 
 // The window font is "MS Sans Serif" 8 points, 11 pixels at 96 dots per inch; the buttons use
-// Tahoma 8 points bold. Where those faces are missing the nearest sans serif serves. Pixel sizes
-// keep every control's text inside its designed box whatever the screen's resolution.
-const QStringList windowFaces{QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                              QStringLiteral("Arial"),         QStringLiteral("Liberation Sans"),
-                              QStringLiteral("Nimbus Sans"),   QStringLiteral("Helvetica"),
-                              QStringLiteral("DejaVu Sans")};
-const QStringList buttonFaces{QStringLiteral("Tahoma"),          QStringLiteral("Arial"),
-                              QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
-                              QStringLiteral("Helvetica"),       QStringLiteral("DejaVu Sans")};
+// Tahoma 8 points bold. Pixel sizes keep every control's text inside its designed box whatever the
+// screen's resolution. Windows has both faces. Elsewhere faces with their metrics serve, in this
+// order. For "MS Sans Serif", a bitmap face that Debian's fontconfig refuses (and whose Wine copy
+// Qt measures at one width for every character): its TrueType heir, then Liberation Sans and
+// Arimo, whose widths at 11 pixels are those of "MS Sans Serif" for most characters. For Tahoma:
+// Tahoma, which Debian ships as Wine's replacement (registered below), then the same two.
+#ifdef Q_OS_WIN
+const QStringList windowFaces{QStringLiteral("MS Sans Serif")};
+const QStringList buttonFaces{QStringLiteral("Tahoma")};
+#else
+const QStringList windowFaces{QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+                              QStringLiteral("Arimo")};
+const QStringList buttonFaces{QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")};
+
+// Debian's fonts-wine puts Wine's faces outside the folders that fontconfig searches.
+const QString wineFaceFolder = QStringLiteral("/usr/share/wine/fonts/");
+#endif
 constexpr int fontPixels = 11;
 
 const QString versionSuffix = QStringLiteral("   .: versão 1.02 :.");
@@ -95,6 +105,20 @@ BitmapButton* TFPrin::btnProcessa() const {
 }
 
 void TFPrin::setUpFonts() {
+#ifndef Q_OS_WIN
+    // Once per program, and only when no Tahoma is installed where fontconfig finds it.
+    static const bool tahomaRegistered = [] {
+        if (QFontDatabase::hasFamily(QStringLiteral("Tahoma")))
+            return false;
+        bool registered = false;
+        for (const QString& file : {QStringLiteral("tahoma.ttf"), QStringLiteral("tahomabd.ttf")}) {
+            if (QFile::exists(wineFaceFolder + file))
+                registered = QFontDatabase::addApplicationFont(wineFaceFolder + file) >= 0 || registered;
+        }
+        return registered;
+    }();
+    Q_UNUSED(tahomaRegistered);
+#endif
     QFont font;
     font.setFamilies(windowFaces);
     font.setPixelSize(fontPixels);
