@@ -10,9 +10,9 @@ UC_PACKAGES=(
     firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils
     clang libclang-rt-14-dev
     xvfb xauth x11-utils imagemagick fonts-dejavu-core
-    # The window's faces: Liberation Sans has the metrics of "MS Sans Serif", and Wine's Tahoma
-    # (which the program registers itself: it lies outside fontconfig's folders) those of Tahoma.
-    fonts-liberation2 fonts-wine
+    # The window's faces: Liberation Sans has the widths of "MS Sans Serif", DejaVu Sans Condensed
+    # Bold those of Tahoma Bold.
+    fonts-liberation2 fonts-dejavu-extra
 )
 
 ensure_packages() {

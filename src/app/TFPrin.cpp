@@ -14,8 +14,6 @@
 #include "ui_TFPrin.h"
 
 #include <QEvent>
-#include <QFile>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
@@ -38,17 +36,15 @@ namespace {
 // order. For "MS Sans Serif", a bitmap face that Debian's fontconfig refuses (and whose Wine copy
 // Qt measures at one width for every character): its TrueType heir, then Liberation Sans and
 // Arimo, whose widths at 11 pixels are those of "MS Sans Serif" for most characters. For Tahoma:
-// Tahoma, which Debian ships as Wine's replacement (registered below), then the same two.
+// Tahoma, then DejaVu Sans Condensed, whose bold has Tahoma Bold's widths at 11 pixels for most
+// characters (both are narrowed faces of the Verdana kind).
 #ifdef Q_OS_WIN
 const QStringList windowFaces{QStringLiteral("MS Sans Serif")};
 const QStringList buttonFaces{QStringLiteral("Tahoma")};
 #else
 const QStringList windowFaces{QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
                               QStringLiteral("Arimo")};
-const QStringList buttonFaces{QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")};
-
-// Debian's fonts-wine puts Wine's faces outside the folders that fontconfig searches.
-const QString wineFaceFolder = QStringLiteral("/usr/share/wine/fonts/");
+const QStringList buttonFaces{QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed")};
 #endif
 constexpr int fontPixels = 11;
 
@@ -105,20 +101,6 @@ BitmapButton* TFPrin::btnProcessa() const {
 }
 
 void TFPrin::setUpFonts() {
-#ifndef Q_OS_WIN
-    // Once per program, and only when no Tahoma is installed where fontconfig finds it.
-    static const bool tahomaRegistered = [] {
-        if (QFontDatabase::hasFamily(QStringLiteral("Tahoma")))
-            return false;
-        bool registered = false;
-        for (const QString& file : {QStringLiteral("tahoma.ttf"), QStringLiteral("tahomabd.ttf")}) {
-            if (QFile::exists(wineFaceFolder + file))
-                registered = QFontDatabase::addApplicationFont(wineFaceFolder + file) >= 0 || registered;
-        }
-        return registered;
-    }();
-    Q_UNUSED(tahomaRegistered);
-#endif
     QFont font;
     font.setFamilies(windowFaces);
     font.setPixelSize(fontPixels);

@@ -86,7 +86,7 @@ private slots:
 #else
         const QStringList windowFaces{QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
                                       QStringLiteral("Arimo")};
-        const QStringList buttonFaces{QStringLiteral("Tahoma")};
+        const QStringList buttonFaces{QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed")};
 #endif
         for (const char* name : {"Label4", "Label1", "Label2", "Label3", "Edit1", "DBGrid1", "DBGrid2", "DBGrid3"}) {
             const QString family = QFontInfo(window().findChild<QWidget*>(QLatin1String(name))->font()).family();
