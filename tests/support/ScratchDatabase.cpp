@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QTemporaryFile>
 #include <QTest>
+#include <memory>
 
 namespace uc::test {
 
@@ -150,21 +151,16 @@ ScratchDatabase::~ScratchDatabase() {
     try {
         const db::ClientLibrary& lib = db::ClientLibrary::load(QString::fromLatin1(kClientLibrary));
         db::Status status(lib);
-        Firebird::IXpbBuilder* dpb = lib.util()->getXpbBuilder(status.get(), Firebird::IXpbBuilder::DPB, nullptr, 0);
-        status.check();
-        dpb->insertString(status.get(), isc_dpb_user_name, kSysdbaUser);
-        dpb->insertString(status.get(), isc_dpb_password, kSysdbaPassword);
+        Firebird::IXpbBuilder* dpb = lib.util()->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB, nullptr, 0);
+        const std::unique_ptr<Firebird::IXpbBuilder, void (*)(Firebird::IXpbBuilder*)> disposeDpb(
+            dpb, [](Firebird::IXpbBuilder* b) { b->dispose(); });
+        dpb->insertString(&status, isc_dpb_user_name, kSysdbaUser);
+        dpb->insertString(&status, isc_dpb_password, kSysdbaPassword);
         const QByteArray name = location().toLocal8Bit();
-        Firebird::IAttachment* attachment = lib.provider()->attachDatabase(
-            status.get(), name.constData(), dpb->getBufferLength(status.get()), dpb->getBuffer(status.get()));
-        dpb->dispose();
-        status.check();
-        attachment->dropDatabase(status.get());
-        if (status.failed()) {
-            const Error e = lib.errorFrom(status.get());
-            db::AttachmentHandle(&lib, attachment).reset();
-            throw e;
-        }
+        db::AttachmentHandle attachment(&lib, lib.provider()->attachDatabase(&status, name.constData(),
+                                                                             dpb->getBufferLength(&status),
+                                                                             dpb->getBuffer(&status)));
+        attachment.dropDatabase();
     } catch (const Error& e) {
         // Usually a connection of the test still open on it; the folder goes anyway.
         qWarning("O banco de teste %s não pôde ser removido: %s", qPrintable(path()), qPrintable(e.message()));
