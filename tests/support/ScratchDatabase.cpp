@@ -239,7 +239,7 @@ std::unique_ptr<db::Connection> ScratchDatabase::connect(const QString& user, co
     return connection;
 }
 
-bool ScratchDatabase::writeSettings(const QString& programFolder) const {
+bool ScratchDatabase::writeSettings(const QString& programFolder, int port) const {
     QFile file(programFolder + QStringLiteral("qor.ini"));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         fail(QStringLiteral("Não foi possível gravar %1: %2").arg(file.fileName(), file.errorString()));
@@ -251,7 +251,7 @@ bool ScratchDatabase::writeSettings(const QString& programFolder) const {
                                         "PORTACON=%1\r\n"
                                         "Caminho_Base_Dados=%2\r\n"
                                         "Diretorio_Servidor=%2\r\n")
-                             .arg(m_server.port())
+                             .arg(port > 0 ? port : m_server.port())
                              .arg(folder());
     file.write(text.toLocal8Bit());
     return file.error() == QFile::NoError;
