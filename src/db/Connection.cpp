@@ -176,8 +176,9 @@ struct Connection::Impl {
         tpb.tag(isc_tpb_wait);
         const QByteArray bytes = tpb.bytes();
         Status status(*lib);
-        return TransactionHandle(lib, attachment->startTransaction(&status, unsigned(bytes.size()),
-                                                                  reinterpret_cast<const unsigned char*>(bytes.constData())));
+        return TransactionHandle(
+            lib, attachment->startTransaction(&status, unsigned(bytes.size()),
+                                              reinterpret_cast<const unsigned char*>(bytes.constData())));
     }
 
     // Ends the attachment without reporting anything: for a dead connection and the destructor.

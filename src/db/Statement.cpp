@@ -126,9 +126,8 @@ Released<IMessageMetadata> outputFormat(const ClientLibrary& lib, IMessageMetada
 RowSet select(const ClientLibrary& lib, IAttachment* attachment, ITransaction* transaction, const QByteArray& sql,
               unsigned dialect) {
     Status status(lib);
-    StatementHandle statement(&lib,
-                              attachment->prepare(&status, transaction, unsigned(sql.size()), sql.constData(),
-                                                  dialect, IStatement::PREPARE_PREFETCH_METADATA));
+    StatementHandle statement(&lib, attachment->prepare(&status, transaction, unsigned(sql.size()), sql.constData(),
+                                                        dialect, IStatement::PREPARE_PREFETCH_METADATA));
     const unsigned type = statement->getType(&status);
     // Opening a cursor on anything else fails with an obscure "request synchronization error".
     if (type != isc_info_sql_stmt_select && type != isc_info_sql_stmt_select_for_upd)
@@ -210,8 +209,8 @@ RowSet select(const ClientLibrary& lib, IAttachment* attachment, ITransaction* t
 void execute(const ClientLibrary& lib, IAttachment* attachment, ITransaction* transaction, const QByteArray& sql,
              unsigned dialect) {
     Status status(lib);
-    attachment->execute(&status, transaction, unsigned(sql.size()), sql.constData(), dialect, nullptr, nullptr,
-                        nullptr, nullptr);
+    attachment->execute(&status, transaction, unsigned(sql.size()), sql.constData(), dialect, nullptr, nullptr, nullptr,
+                        nullptr);
 }
 
 } // namespace uc::db::statement

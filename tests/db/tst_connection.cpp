@@ -7,8 +7,8 @@
 
 #include <QElapsedTimer>
 #include <QTest>
-#include <iberror.h>
 #include <chrono>
+#include <iberror.h>
 #include <memory>
 #include <optional>
 #include <thread>

@@ -42,8 +42,7 @@ private slots:
         const int port = silent ? listener.port() : closedPort();
         QVERIFY(port > 0);
         QVERIFY(db.writeSettings(db.folder(), port));
-        const QString location =
-            QStringLiteral("localhost/%1:%2SGB_DADOS/QORDADOS.FDB").arg(port).arg(db.folder());
+        const QString location = QStringLiteral("localhost/%1:%2SGB_DADOS/QORDADOS.FDB").arg(port).arg(db.folder());
 
         QElapsedTimer startUp;
         startUp.start();

@@ -67,9 +67,7 @@ public:
             ::close(m_socket);
     }
 
-    bool click(QPoint p) {
-        return m_ready && pointer(p, 0) && pointer(p, 1) && pointer(p, 0);
-    }
+    bool click(QPoint p) { return m_ready && pointer(p, 0) && pointer(p, 1) && pointer(p, 0); }
 
 private:
     bool pointer(QPoint p, quint8 buttons) {
