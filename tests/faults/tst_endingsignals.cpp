@@ -129,12 +129,9 @@ private slots:
         QTest::newRow("waiting for the operator, SIGINT") << Moment::Idle << SIGINT;
         QTest::newRow("waiting for the operator, SIGHUP") << Moment::Idle << SIGHUP;
         QTest::newRow("show step, server never answers, SIGTERM") << Moment::ShowStep << SIGTERM;
-        QTest::newRow("show step, server never answers, SIGINT") << Moment::ShowStep << SIGINT;
         QTest::newRow("start-up error box, SIGHUP") << Moment::StartUpBox << SIGHUP;
-        QTest::newRow("start-up error box, SIGTERM") << Moment::StartUpBox << SIGTERM;
         QTest::newRow("merge waiting on a lock, SIGTERM") << Moment::MergeWaiting << SIGTERM;
         QTest::newRow("merge waiting on a lock, SIGINT") << Moment::MergeWaiting << SIGINT;
-        QTest::newRow("merge waiting on a lock, SIGHUP") << Moment::MergeWaiting << SIGHUP;
         QTest::newRow("merge's error box, transaction open, SIGTERM") << Moment::MergeBox << SIGTERM;
         QTest::newRow("merge waiting, server stops answering, SIGTERM") << Moment::MergeServerGone << SIGTERM;
     }
