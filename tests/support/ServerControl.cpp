@@ -133,8 +133,13 @@ void SilentListener::acceptAll() {
         if (ready <= 0)
             continue;
         const Socket c = ::accept(Socket(m_socket), nullptr, nullptr);
+#ifdef _WIN32
+        if (c == INVALID_SOCKET)
+            continue;
+#else
         if (c < 0)
             continue;
+#endif
         m_connections.push_back(c);
         ++m_accepted;
     }
