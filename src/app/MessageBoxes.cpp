@@ -1,7 +1,11 @@
 #include "app/MessageBoxes.h"
 
+#include "app/EndingSignals.h"
+#include "app/Trace.h"
+
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace uc {
 
@@ -17,12 +21,16 @@ void showOnScreen(const MessageRecord& message, QWidget* parent) {
                     message.title, message.text, QMessageBox::Ok, parent);
     // The texts are the program's own and the database server's: never rich text.
     box.setTextFormat(Qt::PlainText);
+    QTimer::singleShot(0, &box, [] { traceMoment("caixa"); });
     box.exec();
 }
 
 } // namespace
 
 void MessageBoxes::show(MessageKind kind, QWidget* parent, const QString& title, const QString& text) {
+    // A program told to end shows nothing more; what failed because of that is no news.
+    if (endingSignals::terminating())
+        return;
     const MessageRecord message{kind, title, text};
     if (const Presenter& installed = presenter())
         installed(message);

@@ -17,7 +17,8 @@ struct MessageRecord {
 };
 
 // Every message box of the program goes through here: modal, with its kind's icon and the single
-// button OK, returning when the operator closes it. A test installs a presenter (usually through
+// button OK, returning when the operator closes it. Once the program is ending on a signal, no box
+// is shown and each call returns at once. A test installs a presenter (usually through
 // MessageBoxRecorder) that takes the boxes instead of the screen and returns at once.
 class MessageBoxes {
 public:

@@ -1,6 +1,7 @@
 #include "app/TFPrin.h"
 
 #include "app/BitmapButton.h"
+#include "app/EndingSignals.h"
 #include "app/EventHandlers.h"
 #include "app/MergeWindowView.h"
 #include "browser/DuplicateBrowser.h"
@@ -172,6 +173,9 @@ void TFPrin::setVisible(bool visible) {
     if (visible && !m_shownOnce) {
         m_shownOnce = true;
         runHandler(this, [this] { FormShow(); });
+        // A program told to end during the show step never shows its window.
+        if (endingSignals::terminating())
+            return;
         centreOnScreen();
     }
     QWidget::setVisible(visible);

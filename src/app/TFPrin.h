@@ -85,7 +85,7 @@ public:
     void Edit1Change();
 
     // The first showing runs the show step, then centres the window in the screen's work area,
-    // and only then makes it visible.
+    // and only then makes it visible (unless the program was told to end meanwhile).
     void setVisible(bool visible) override;
 
 protected:

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -37,6 +38,13 @@ Registry& registry() {
 
 void shutdownAtExit() {
     ClientLibrary::shutdownAll();
+}
+
+std::atomic<bool> programEndsOnSignals{false};
+
+// Asked by the client library before it shuts down; a non-zero answer keeps it from doing so.
+int refuseSignalShutdown(const int reason, const int, void*) {
+    return reason == fb_shutrsn_signal && programEndsOnSignals.load() ? 1 : 0;
 }
 
 QString loadFailure(const QString& vendorLib, const QString& file, const QString& detail) {
@@ -117,7 +125,8 @@ ClientLibrary& ClientLibrary::load(const QString& vendorLib) {
     auto masterFn = reinterpret_cast<MasterFn>(symbol(module, "fb_get_master_interface"));
     auto sqlStateFn = reinterpret_cast<SqlStateFn>(symbol(module, "fb_sqlstate"));
     auto shutdownFn = reinterpret_cast<ShutdownFn>(symbol(module, "fb_shutdown"));
-    if (!masterFn || !sqlStateFn || !shutdownFn)
+    auto shutdownCallbackFn = reinterpret_cast<ShutdownCallbackFn>(symbol(module, "fb_shutdown_callback"));
+    if (!masterFn || !sqlStateFn || !shutdownFn || !shutdownCallbackFn)
         throw Error(loadFailure(vendorLib, file, QStringLiteral("A biblioteca não é um cliente Firebird 3.")));
 
     std::unique_ptr<ClientLibrary> lib(new ClientLibrary);
@@ -128,6 +137,9 @@ ClientLibrary& ClientLibrary::load(const QString& vendorLib) {
         throw Error(loadFailure(vendorLib, file, QString()));
     lib->m_util = lib->m_master->getUtilInterface();
     lib->m_provider = lib->m_master->getDispatcher();
+    // Registered before anything attaches, which is when the library installs its signal handlers.
+    ISC_STATUS_ARRAY callbackStatus = {};
+    shutdownCallbackFn(callbackStatus, refuseSignalShutdown, fb_shut_confirmation, nullptr);
 
     // Shut the client down before its own globals go: while the application object is destroyed
     // when there is one, and in an exit handler registered after the library's own.
@@ -140,6 +152,10 @@ ClientLibrary& ClientLibrary::load(const QString& vendorLib) {
     ClientLibrary& result = *lib;
     reg.libraries.emplace(file, std::move(lib));
     return result;
+}
+
+void ClientLibrary::leaveSignalsToTheProgram() {
+    programEndsOnSignals = true;
 }
 
 void ClientLibrary::shutdownAll() {

@@ -20,6 +20,11 @@ public:
     static QString fileFor(const QString& vendorLib);
     // Shuts every loaded library down; afterwards no connection may be opened. Safe to call twice.
     static void shutdownAll();
+    // The client library catches SIGINT and SIGTERM itself: it shuts every connection down and
+    // returns, leaving the program running on dead connections. A program that ends itself on
+    // those signals (rolling its transaction back first) calls this before any connection opens;
+    // the library's own shutdown is then refused.
+    static void leaveSignalsToTheProgram();
 
     Firebird::IMaster* master() const { return m_master; }
     Firebird::IUtil* util() const { return m_util; }
@@ -38,6 +43,7 @@ private:
     using MasterFn = Firebird::IMaster* (*)();
     using SqlStateFn = void (*)(char*, const ISC_STATUS*);
     using ShutdownFn = int (*)(unsigned int, const int);
+    using ShutdownCallbackFn = ISC_STATUS (*)(ISC_STATUS*, FB_SHUTDOWN_CALLBACK, const int, void*);
 
     ClientLibrary() = default;
     void shutdown();
@@ -50,27 +56,25 @@ private:
     bool m_shutDown = false;
 };
 
-// A status vector for one call sequence, disposed on scope exit. check() turns a failure into
-// uc::Error.
-class Status {
+// The status of the client's calls, in the manner of the client's own ThrowStatusWrapper: every
+// call made with it that fails throws uc::Error from that very call (the server's text, SQLSTATE
+// and gds codes), so that no failure can go unnoticed or be cleared by the next call. The status
+// vector is disposed with it.
+class Status final : public Firebird::BaseStatusWrapper<Status> {
 public:
-    explicit Status(const ClientLibrary& lib) : m_lib(lib), m_raw(lib.master()->getStatus()), m_wrapper(m_raw) {}
-    ~Status() { m_raw->dispose(); }
+    explicit Status(const ClientLibrary& lib) : BaseStatusWrapper(lib.master()->getStatus()), m_lib(&lib) {}
+    ~Status() { status->dispose(); }
     Status(const Status&) = delete;
     Status& operator=(const Status&) = delete;
 
-    Firebird::CheckStatusWrapper* get() { return &m_wrapper; }
-    bool failed() const { return (m_wrapper.getState() & Firebird::IStatus::STATE_ERRORS) != 0; }
-    void check() {
-        if (failed())
-            throw m_lib.errorFrom(&m_wrapper);
+    // Called by the client's interfaces after each call.
+    static void checkException(Status* s) {
+        if (s->dirty && (s->getState() & Firebird::IStatus::STATE_ERRORS))
+            throw s->m_lib->errorFrom(s);
     }
-    void clear() { m_wrapper.init(); }
 
 private:
-    const ClientLibrary& m_lib;
-    Firebird::IStatus* m_raw;
-    Firebird::CheckStatusWrapper m_wrapper;
+    const ClientLibrary* m_lib;
 };
 
 } // namespace uc::db

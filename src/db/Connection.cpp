@@ -6,7 +6,11 @@
 #include "db/Handles.h"
 #include "db/Statement.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
+#include <chrono>
+#include <iberror.h>
+#include <mutex>
 #include <optional>
 #include <type_traits>
 
@@ -20,12 +24,7 @@ namespace {
 // to attach afresh instead of failing on the dead one for the rest of the run.
 bool connectionLost(const Error& e) {
     static const long lost[] = {
-        335544721, // isc_network_error
-        335544726, // isc_net_read_err
-        335544727, // isc_net_write_err
-        335544741, // isc_lost_db_connection
-        335544856, // isc_att_shutdown
-        335544528, // isc_shutdown
+        isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection, isc_att_shutdown, isc_shutdown,
     };
     for (long code : lost) {
         if (e.hasGdsCode(code))
@@ -71,38 +70,48 @@ void refuseNul(const QString& text, const QString& what) {
 
 class XpbBuilder {
 public:
-    XpbBuilder(const ClientLibrary& lib, unsigned kind) : m_lib(lib), m_status(lib) {
-        m_builder = lib.util()->getXpbBuilder(m_status.get(), kind, nullptr, 0);
-        m_status.check();
-    }
+    XpbBuilder(const ClientLibrary& lib, unsigned kind)
+        : m_status(lib), m_builder(lib.util()->getXpbBuilder(&m_status, kind, nullptr, 0)) {}
     ~XpbBuilder() { m_builder->dispose(); }
     XpbBuilder(const XpbBuilder&) = delete;
     XpbBuilder& operator=(const XpbBuilder&) = delete;
 
-    void tag(unsigned char t) {
-        m_builder->insertTag(m_status.get(), t);
-        m_status.check();
-    }
-    void integer(unsigned char t, int value) {
-        m_builder->insertInt(m_status.get(), t, value);
-        m_status.check();
-    }
+    void tag(unsigned char t) { m_builder->insertTag(&m_status, t); }
+    void integer(unsigned char t, int value) { m_builder->insertInt(&m_status, t, value); }
     void string(unsigned char t, const QByteArray& value) {
-        m_builder->insertBytes(m_status.get(), t, value.constData(), unsigned(value.size()));
-        m_status.check();
+        m_builder->insertBytes(&m_status, t, value.constData(), unsigned(value.size()));
     }
     QByteArray bytes() {
-        const unsigned length = m_builder->getBufferLength(m_status.get());
-        const unsigned char* buffer = m_builder->getBuffer(m_status.get());
-        m_status.check();
+        const unsigned length = m_builder->getBufferLength(&m_status);
+        const unsigned char* buffer = m_builder->getBuffer(&m_status);
         return QByteArray(reinterpret_cast<const char*>(buffer), qsizetype(length));
     }
 
 private:
-    const ClientLibrary& m_lib;
     Status m_status;
-    IXpbBuilder* m_builder = nullptr;
+    IXpbBuilder* m_builder;
 };
+
+// A location of absurd length (a settings value gone wrong) is cut in its middle in messages.
+QString shownLocation(const QString& location) {
+    constexpr qsizetype most = 300;
+    if (location.size() <= most)
+        return location;
+    return location.left(most / 2) + QStringLiteral("…") + location.right(most / 2);
+}
+
+// The client's own text says what failed but not where: the operator is told which database the
+// program tried to reach, and, when the server never answered, for how long it waited.
+Error attachFailure(const Error& e, const QString& location, bool timedOut) {
+    const QString where = shownLocation(location);
+    const QString first =
+        timedOut ? QStringLiteral("Não foi possível conectar ao banco de dados %1: o servidor não respondeu em %2 "
+                                  "segundos.")
+                       .arg(where)
+                       .arg(Connection::kConnectTimeoutSeconds)
+                 : QStringLiteral("Não foi possível conectar ao banco de dados %1.").arg(where);
+    return Error(first + QLatin1Char('\n') + e.message(), e.sqlState(), e.gdsCodes());
+}
 
 } // namespace
 
@@ -112,6 +121,7 @@ struct Connection::Impl {
     std::vector<std::pair<QString, QString>> params;
     std::function<void()> beforeConnect;
     std::function<void(const QString&)> observer;
+    std::function<void()> commitObserver;
 
     const ClientLibrary* lib = nullptr;
     AttachmentHandle attachment;
@@ -119,6 +129,41 @@ struct Connection::Impl {
     TransactionHandle sharedReads; // the reads' own while a SharedReads lives
     int sharedReadsGuards = 0;
     unsigned dialect = 3;
+
+    // What interrupt(), from another thread, may reach. Only the connection's own thread changes
+    // the attachment, and never while a call is in progress.
+    std::mutex interruptMutex;
+    bool interrupted = false;
+    IAttachment* inProgress = nullptr; // the attachment of the call in progress, if it has one
+    bool callInProgress = false;
+    unsigned callNumber = 0;
+    unsigned cancelledCall = 0; // the call that interrupt() first cancelled, and when
+    std::chrono::steady_clock::time_point cancelledAt;
+
+    void refuseWhenInterrupted() const {
+        if (interrupted)
+            throw Error(QStringLiteral("O programa está sendo encerrado: nada mais é enviado ao banco de dados."));
+    }
+
+    // Runs a call that interrupt() may cancel, and refuses it once the connection is interrupted.
+    template <class Work> auto interruptible(Work&& work) {
+        {
+            std::lock_guard lock(interruptMutex);
+            refuseWhenInterrupted();
+            inProgress = attachment.get();
+            callInProgress = true;
+            ++callNumber;
+        }
+        struct Done {
+            Impl& d;
+            ~Done() {
+                std::lock_guard lock(d.interruptMutex);
+                d.inProgress = nullptr;
+                d.callInProgress = false;
+            }
+        } done{*this};
+        return work();
+    }
 
     enum class Access { ReadWrite, ReadOnly };
 
@@ -131,10 +176,9 @@ struct Connection::Impl {
         tpb.tag(isc_tpb_wait);
         const QByteArray bytes = tpb.bytes();
         Status status(*lib);
-        ITransaction* t = attachment->startTransaction(status.get(), unsigned(bytes.size()),
-                                                       reinterpret_cast<const unsigned char*>(bytes.constData()));
-        status.check();
-        return TransactionHandle(lib, t);
+        return TransactionHandle(
+            lib, attachment->startTransaction(&status, unsigned(bytes.size()),
+                                              reinterpret_cast<const unsigned char*>(bytes.constData())));
     }
 
     // Ends the attachment without reporting anything: for a dead connection and the destructor.
@@ -155,26 +199,28 @@ struct Connection::Impl {
     template <class Work> auto run(Access access, Work&& work) {
         TransactionHandle own;
         try {
-            ITransaction* t = transaction.get();
-            if (!t && access == Access::ReadOnly && sharedReadsGuards > 0) {
-                if (!sharedReads)
-                    sharedReads = begin(Access::ReadOnly);
-                t = sharedReads.get();
-            }
-            if (!t) {
-                own = begin(access);
-                t = own.get();
-            }
-            if constexpr (std::is_void_v<decltype(work(t))>) {
-                work(t);
-                if (own)
-                    own.commit();
-            } else {
-                auto result = work(t);
-                if (own)
-                    own.commit();
-                return result;
-            }
+            return interruptible([&] {
+                ITransaction* t = transaction.get();
+                if (!t && access == Access::ReadOnly && sharedReadsGuards > 0) {
+                    if (!sharedReads)
+                        sharedReads = begin(Access::ReadOnly);
+                    t = sharedReads.get();
+                }
+                if (!t) {
+                    own = begin(access);
+                    t = own.get();
+                }
+                if constexpr (std::is_void_v<decltype(work(t))>) {
+                    work(t);
+                    if (own)
+                        own.commit();
+                } else {
+                    auto result = work(t);
+                    if (own)
+                        own.commit();
+                    return result;
+                }
+            });
         } catch (const Error& e) {
             own.reset();
             failed(e);
@@ -235,12 +281,17 @@ void Connection::setBeforeConnect(std::function<void()> hook) {
 void Connection::open() {
     if (d->attachment)
         return;
+    {
+        std::lock_guard lock(d->interruptMutex);
+        d->refuseWhenInterrupted();
+    }
     if (d->beforeConnect)
         d->beforeConnect();
     if (d->vendorLib.isEmpty())
         throw Error(QStringLiteral("Não foi possível carregar a biblioteca do cliente Firebird: (nenhuma indicada)"));
+    const QString location = param(QStringLiteral("Database"));
     refuseNul(d->vendorLib, QStringLiteral("O caminho da biblioteca do cliente Firebird"));
-    refuseNul(param(QStringLiteral("Database")), QStringLiteral("O local do banco de dados"));
+    refuseNul(location, QStringLiteral("O local do banco de dados"));
     const ClientLibrary& lib = ClientLibrary::load(d->vendorLib);
 
     bool dialectOk = false;
@@ -253,14 +304,22 @@ void Connection::open() {
     const QString charSet = param(QStringLiteral("ServerCharSet"));
     if (!charSet.isEmpty())
         dpb.string(isc_dpb_lc_ctype, charSet.toLatin1());
+    // How long the client waits for the server to answer the connection at all.
+    dpb.integer(isc_dpb_connect_timeout, kConnectTimeoutSeconds);
     const QByteArray buffer = dpb.bytes();
-    const QByteArray database = param(QStringLiteral("Database")).toLocal8Bit();
+    const QByteArray database = location.toLocal8Bit();
 
-    Status status(lib);
-    IAttachment* attachment =
-        lib.provider()->attachDatabase(status.get(), database.constData(), unsigned(buffer.size()),
-                                       reinterpret_cast<const unsigned char*>(buffer.constData()));
-    status.check();
+    IAttachment* attachment = d->interruptible([&] {
+        Status status(lib);
+        QElapsedTimer waited;
+        waited.start();
+        try {
+            return lib.provider()->attachDatabase(&status, database.constData(), unsigned(buffer.size()),
+                                                  reinterpret_cast<const unsigned char*>(buffer.constData()));
+        } catch (const Error& e) {
+            throw attachFailure(e, location, waited.elapsed() >= kConnectTimeoutSeconds * 1000);
+        }
+    });
     d->lib = &lib;
     d->attachment = AttachmentHandle(&lib, attachment);
     d->dialect = dialectOk ? dialect : 3;
@@ -269,28 +328,20 @@ void Connection::open() {
 void Connection::close() {
     if (!d->attachment)
         return;
-    if (d->lib->isShutDown()) { // the client took the attachment with it
-        d->drop();
-        return;
-    }
+    // Each step is tried once whatever the one before did; the transactions end before the
+    // detach, which would refuse to leave one open. The first failure is reported.
     std::optional<Error> firstError;
-    if (d->transaction) {
+    auto attempt = [&](auto&& step) {
         try {
-            d->transaction.rollback();
+            step();
         } catch (const Error& e) {
-            firstError = e;
+            if (!firstError)
+                firstError = e;
         }
-    }
-    d->transaction.reset(); // never detach with a transaction open
-    d->sharedReads.reset(); // read-only: nothing to keep
-    Status status(*d->lib);
-    d->attachment->detach(status.get());
-    if (status.failed()) {
-        if (!firstError)
-            firstError = d->lib->errorFrom(status.get());
-        d->attachment->release();
-    }
-    d->attachment.forget();
+    };
+    attempt([&] { d->transaction.rollback(); });
+    attempt([&] { d->sharedReads.rollback(); });
+    attempt([&] { d->attachment.detach(); });
     if (firstError)
         throw *firstError;
 }
@@ -308,7 +359,7 @@ void Connection::startTransaction() {
         throw Error(QStringLiteral("Já existe uma transação ativa nesta conexão."));
     open();
     try {
-        d->transaction = d->begin();
+        d->transaction = d->interruptible([&] { return d->begin(); });
     } catch (const Error& e) {
         d->failed(e);
         throw;
@@ -318,8 +369,10 @@ void Connection::startTransaction() {
 void Connection::commit() {
     if (!d->transaction)
         throw Error(QStringLiteral("Não há transação ativa para confirmar."));
+    if (d->commitObserver)
+        d->commitObserver();
     try {
-        d->transaction.commit();
+        d->interruptible([&] { d->transaction.commit(); });
     } catch (const Error& e) {
         d->failed(e);
         throw;
@@ -335,6 +388,33 @@ void Connection::rollback() {
         d->failed(e);
         throw;
     }
+}
+
+void Connection::interrupt() {
+    std::lock_guard lock(d->interruptMutex);
+    d->interrupted = true;
+    if (!d->callInProgress || !d->inProgress || !d->lib || d->lib->isShutDown())
+        return;
+    // The first time the server is asked to cancel the call; a call still running half a second
+    // later is not being answered (a server that went silent): its network connection is closed.
+    const auto now = std::chrono::steady_clock::now();
+    if (d->cancelledCall != d->callNumber) {
+        d->cancelledCall = d->callNumber;
+        d->cancelledAt = now;
+    }
+    const bool abort = now - d->cancelledAt >= std::chrono::milliseconds(500);
+    try {
+        Status status(*d->lib);
+        d->inProgress->cancelOperation(&status, abort ? fb_cancel_abort : fb_cancel_raise);
+    } catch (const Error&) {
+        // Nothing running on the server yet, or no longer: the next call is refused anyway, and
+        // a call that has just started is cancelled at the next interrupt().
+    }
+}
+
+bool Connection::interrupted() const {
+    std::lock_guard lock(d->interruptMutex);
+    return d->interrupted;
 }
 
 Connection::SharedReads::SharedReads(Connection& connection) : m_connection(connection) {
@@ -375,6 +455,10 @@ void Connection::execute(const QString& sql) {
 
 void Connection::setStatementObserver(std::function<void(const QString&)> observer) {
     d->observer = std::move(observer);
+}
+
+void Connection::setCommitObserver(std::function<void()> observer) {
+    d->commitObserver = std::move(observer);
 }
 
 } // namespace uc::db

@@ -27,6 +27,12 @@ namespace uc::db {
 // trailing blanks, text blobs whole and binary blobs as hexadecimal digits.
 class Connection {
 public:
+    // How long an attach waits for the server to answer at all before it gives up. A server answers
+    // in milliseconds on a network and in well under a second over a slow link; a port that
+    // accepts connections and never answers (a wrong port, a firewall, a server that hangs) would
+    // otherwise hold the program for the client's default of three minutes per attach.
+    static constexpr int kConnectTimeoutSeconds = 15;
+
     Connection();
     ~Connection(); // rolls back an open transaction, detaches
     Connection(const Connection&) = delete;
@@ -52,7 +58,9 @@ public:
     void setBeforeConnect(std::function<void()> hook);
 
     // Runs the before-connect hook, loads the client library and attaches with User_Name,
-    // Password, SQLDialect, ServerCharSet and Database. Does nothing when already open.
+    // Password, SQLDialect, ServerCharSet and Database, waiting at most kConnectTimeoutSeconds
+    // for the server to answer. A failure names the database location (and says so when the
+    // server never answered) before the client's own text. Does nothing when already open.
     void open();
     // Rolls back the open transaction, then detaches; does nothing when closed. The connection is
     // closed afterwards even when this throws.
@@ -89,6 +97,18 @@ public:
 
     // Hears the text of every statement just before it is sent (tests count reloads with it).
     void setStatementObserver(std::function<void(const QString&)> observer);
+    // Hears every commit of the explicit transaction just before it is sent.
+    void setCommitObserver(std::function<void()> observer);
+
+    // For a program that is ending, and the only call that another thread may make: the statement,
+    // start of transaction or commit in progress is cancelled by the server (it fails in its own
+    // thread with the server's "operation was cancelled"), and every later one, and any opening,
+    // fails at once with uc::Error. Rolling back and closing still work, so that the thread that
+    // is unwinding rolls its transaction back. Each call cancels again what runs at that moment; a
+    // call that the server still has not ended half a second after the first cancel has its
+    // network connection closed (a server that no longer answers).
+    void interrupt();
+    bool interrupted() const;
 
 private:
     struct Impl;

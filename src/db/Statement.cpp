@@ -57,21 +57,17 @@ void writeTime(const ClientLibrary& lib, ISC_TIME time, char*& p) {
 
 QString readBlob(const ClientLibrary& lib, IAttachment* attachment, ITransaction* transaction, ISC_QUAD id, bool text) {
     Status status(lib);
-    BlobHandle blob(&lib, attachment->openBlob(status.get(), transaction, &id, 0, nullptr));
-    status.check();
+    BlobHandle blob(&lib, attachment->openBlob(&status, transaction, &id, 0, nullptr));
     QByteArray bytes;
     char segment[32768];
     for (;;) {
         unsigned got = 0;
-        const int result = blob->getSegment(status.get(), sizeof segment, segment, &got);
+        const int result = blob->getSegment(&status, sizeof segment, segment, &got);
         if (result == IStatus::RESULT_NO_DATA)
             break;
-        status.check();
         bytes.append(segment, qsizetype(got));
     }
-    blob->close(status.get());
-    status.check();
-    blob.forget();
+    blob.close();
     return text ? win1252::decode(bytes) : QString::fromLatin1(bytes.toHex().toUpper());
 }
 
@@ -82,18 +78,15 @@ Released<IMessageMetadata> outputFormat(const ClientLibrary& lib, IMessageMetada
                                         std::vector<Column>* columns, QStringList* names,
                                         std::vector<int>* declaredLengths) {
     Status status(lib);
-    const unsigned count = described->getCount(status.get());
-    status.check();
-    Released<IMetadataBuilder> builder(&lib, described->getBuilder(status.get()));
-    status.check();
+    const unsigned count = described->getCount(&status);
+    Released<IMetadataBuilder> builder(&lib, described->getBuilder(&status));
     std::vector<Kind> kinds;
     kinds.reserve(count);
     for (unsigned i = 0; i < count; ++i) {
-        const unsigned type = described->getType(status.get(), i) & ~1u;
-        const int subType = described->getSubType(status.get(), i);
-        const unsigned length = described->getLength(status.get(), i);
-        const char* alias = described->getAlias(status.get(), i);
-        status.check();
+        const unsigned type = described->getType(&status, i) & ~1u;
+        const int subType = described->getSubType(&status, i);
+        const unsigned length = described->getLength(&status, i);
+        const char* alias = described->getAlias(&status, i);
         names->append(win1252::decode(alias, std::strlen(alias)));
         Kind kind = Kind::Varying;
         int declared = 0;
@@ -123,23 +116,20 @@ Released<IMessageMetadata> outputFormat(const ClientLibrary& lib, IMessageMetada
             break;
         default:
             // Numbers keep their scale ("12.50") when the server writes them as text.
-            builder->setType(status.get(), i, SQL_VARYING + 1);
-            builder->setScale(status.get(), i, 0);
-            builder->setCharSet(status.get(), i, 0 /* NONE: digits only */);
-            builder->setLength(status.get(), i, std::max(length, kScalarTextLength));
-            status.check();
+            builder->setType(&status, i, SQL_VARYING + 1);
+            builder->setScale(&status, i, 0);
+            builder->setCharSet(&status, i, 0 /* NONE: digits only */);
+            builder->setLength(&status, i, std::max(length, kScalarTextLength));
             break;
         }
         kinds.push_back(kind);
         declaredLengths->push_back(declared);
     }
-    Released<IMessageMetadata> format(&lib, builder->getMetadata(status.get()));
-    status.check();
+    Released<IMessageMetadata> format(&lib, builder->getMetadata(&status));
     columns->reserve(count);
     for (unsigned i = 0; i < count; ++i) {
-        Column c{kinds[i], format->getOffset(status.get(), i), format->getNullOffset(status.get(), i),
-                 format->getLength(status.get(), i)};
-        status.check();
+        Column c{kinds[i], format->getOffset(&status, i), format->getNullOffset(&status, i),
+                 format->getLength(&status, i)};
         columns->push_back(c);
     }
     return format;
@@ -150,37 +140,30 @@ Released<IMessageMetadata> outputFormat(const ClientLibrary& lib, IMessageMetada
 RowSet select(const ClientLibrary& lib, IAttachment* attachment, ITransaction* transaction, const QByteArray& sql,
               unsigned dialect) {
     Status status(lib);
-    StatementHandle statement(&lib,
-                              attachment->prepare(status.get(), transaction, unsigned(sql.size()), sql.constData(),
-                                                  dialect, IStatement::PREPARE_PREFETCH_METADATA));
-    status.check();
-    const unsigned type = statement->getType(status.get());
-    status.check();
+    StatementHandle statement(&lib, attachment->prepare(&status, transaction, unsigned(sql.size()), sql.constData(),
+                                                        dialect, IStatement::PREPARE_PREFETCH_METADATA));
+    const unsigned type = statement->getType(&status);
     // Opening a cursor on anything else fails with an obscure "request synchronization error".
     if (type != isc_info_sql_stmt_select && type != isc_info_sql_stmt_select_for_upd)
         throw Error(QStringLiteral("O comando não é uma consulta: não devolve linhas."));
-    Released<IMessageMetadata> described(&lib, statement->getOutputMetadata(status.get()));
-    status.check();
+    Released<IMessageMetadata> described(&lib, statement->getOutputMetadata(&status));
 
     std::vector<Column> columns;
     QStringList names;
     std::vector<int> declaredLengths;
     Released<IMessageMetadata> format = outputFormat(lib, described.get(), &columns, &names, &declaredLengths);
-    const unsigned messageLength = format->getMessageLength(status.get());
-    status.check();
+    const unsigned messageLength = format->getMessageLength(&status);
 
-    ResultSetHandle cursor(&lib, statement->openCursor(status.get(), transaction, nullptr, nullptr, format.get(), 0));
-    status.check();
+    ResultSetHandle cursor(&lib, statement->openCursor(&status, transaction, nullptr, nullptr, format.get(), 0));
 
     RowSet rows(names, std::move(declaredLengths));
     std::vector<unsigned char> buffer(messageLength);
     unsigned char* const message = buffer.data();
     char text[32]; // a formatted date, time or timestamp
     for (;;) {
-        const int result = cursor->fetchNext(status.get(), message);
+        const int result = cursor->fetchNext(&status, message);
         if (result == IStatus::RESULT_NO_DATA)
             break;
-        status.check();
         for (const Column& c : columns) {
             if (*reinterpret_cast<const short*>(message + c.nullOffset) == -1) {
                 rows.appendNull();
@@ -234,18 +217,15 @@ RowSet select(const ClientLibrary& lib, IAttachment* attachment, ITransaction* t
         }
     }
     cursor.close();
-    statement->free(status.get());
-    status.check();
-    statement.forget();
+    statement.free();
     return rows;
 }
 
 void execute(const ClientLibrary& lib, IAttachment* attachment, ITransaction* transaction, const QByteArray& sql,
              unsigned dialect) {
     Status status(lib);
-    attachment->execute(status.get(), transaction, unsigned(sql.size()), sql.constData(), dialect, nullptr, nullptr,
-                        nullptr, nullptr);
-    status.check();
+    attachment->execute(&status, transaction, unsigned(sql.size()), sql.constData(), dialect, nullptr, nullptr, nullptr,
+                        nullptr);
 }
 
 } // namespace uc::db::statement

@@ -3,6 +3,7 @@
 #include "common/Error.h"
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
+#include "db/Handles.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -288,6 +289,27 @@ private slots:
         QVERIFY2(e->hasGdsCode(gds), qPrintable(e->message()));
         QVERIFY2(e->message().contains(text), qPrintable(e->message()));
         QVERIFY(c->connected());
+    }
+
+    // The client reports a failure in the status of the call; a status that did not throw there
+    // would let the next call, which succeeds, clear it, and the failed call's result be used.
+    void failingClientCallThrowsAtThatCall() {
+        const ClientLibrary& lib = ClientLibrary::load(QString::fromLatin1(uc::test::kClientLibrary));
+        uc::db::Status status(lib);
+        uc::db::Released<Firebird::IMetadataBuilder> builder(&lib, lib.master()->getMetadataBuilder(&status, 1));
+        bool nextCallReached = false;
+        const auto e = errorOf([&] {
+            builder->setType(&status, 5, SQL_LONG); // a message of one field has no field 5
+            nextCallReached = true;
+            builder->setType(&status, 0, SQL_LONG);
+        });
+        QVERIFY(e);
+        QVERIFY(!nextCallReached);
+        QVERIFY2(e->hasGdsCode(isc_invalid_index_val), qPrintable(e->message()));
+        // The same status serves the calls after it.
+        builder->setType(&status, 0, SQL_LONG);
+        uc::db::Released<Firebird::IMessageMetadata> metadata(&lib, builder->getMetadata(&status));
+        QCOMPARE(metadata->getType(&status, 0), unsigned(SQL_LONG));
     }
 
     void attachErrors_data() {

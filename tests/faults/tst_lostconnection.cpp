@@ -51,11 +51,12 @@ struct AtTheBox {
     bool connected = true;
     bool inTransaction = true;
     QString lastStatement;
+    QStringList sent; // what the window had sent by then: the run's statements, no reload yet
 };
 
-AtTheBox atTheBox(TFPrin& window) {
-    const QStringList log = logLines(window);
-    return {true, window.Conexao().connected(), window.Conexao().inTransaction(), log.value(log.size() - 2)};
+AtTheBox atTheBox(ShownWindow& w) {
+    const QStringList log = logLines(*w);
+    return {true, w->Conexao().connected(), w->Conexao().inTransaction(), log.value(log.size() - 2), w.sent()};
 }
 
 } // namespace
@@ -66,7 +67,10 @@ class TestLostConnection : public QObject {
     // The statement line the log ends with when the statement at that index of sent() failed: the
     // query for the highest code is not logged, nor the question for the company of the
     // taxpayers, which comes before the log is started (this window's log is still empty then).
+    // Past the last statement, the commit failed: the generator statement is the last line.
     static QString lastLogged(const QStringList& sent, qsizetype failed) {
+        if (failed == sent.size())
+            return sent.last();
         if (sent.at(failed) == companyCodesSql(group))
             return QString();
         return sent.at(failed) == maxCodeSql() ? sent.at(failed - 1) : sent.at(failed);
@@ -87,7 +91,7 @@ class TestLostConnection : public QObject {
         QCOMPARE(box.kind, MessageKind::Error);
         QVERIFY2(box.text.startsWith(failurePrefix) && box.text.size() > failurePrefix.size(), qPrintable(box.text));
         QVERIFY(atBox.seen);
-        QCOMPARE(atBox.lastStatement, lastLogged(w.sent(), sentBefore + after));
+        QCOMPARE(atBox.lastStatement, lastLogged(atBox.sent, sentBefore + after));
         QVERIFY(!atBox.connected);
         QVERIFY(!atBox.inTransaction);
     }
@@ -108,11 +112,16 @@ class TestLostConnection : public QObject {
     }
 
     // Kills the window's attachment (or the server) just before the statement after the first
-    // `after` statements of the run goes out.
+    // `after` statements of the run goes out, or, when they are all the run's statements, just
+    // before the commit.
     void arm(ShownWindow& w, int after, const std::function<bool()>& kill, bool* killed) {
         const qsizetype start = w.sent().size();
         w.setBeforeStatement([&w, start, after, kill, killed](const QString&) {
             if (!*killed && w.sent().size() - start == after + 1)
+                *killed = kill();
+        });
+        w.setBeforeCommit([&w, start, after, kill, killed] {
+            if (!*killed && w.sent().size() - start == after)
                 *killed = kill();
         });
     }
@@ -129,6 +138,7 @@ class TestLostConnection : public QObject {
         QTest::newRow("in the middle of the second member") << check + 150;
         QTest::newRow("before the query for the highest code") << check + 196;
         QTest::newRow("before the generator statement") << check + 197;
+        QTest::newRow("after the generator statement, before the commit") << check + 198;
     }
 
 private slots:
@@ -150,7 +160,7 @@ private slots:
         arm(
             w, after, [&] { return killAttachment(db, id); }, &killed);
         AtTheBox atBox;
-        w.boxes().setOnShow([&](const MessageRecord&) { atBox = atTheBox(*w); });
+        w.boxes().setOnShow([&](const MessageRecord&) { atBox = atTheBox(w); });
 
         processarFailsOnTheLostConnection(w, after, killed, atBox);
         if (QTest::currentTestFailed())
@@ -167,6 +177,7 @@ private slots:
 
         // Typing in the search box works on the new attachment.
         w.setBeforeStatement({});
+        w.setBeforeCommit({});
         w->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("22"));
         QCOMPARE(gridColumn(grid(*w, "DBGrid1"), 0), QStringList{otherGroup});
         QCOMPARE(gridColumn(grid(*w, "DBGrid2"), 2), (QStringList{"DORA", "EDU"}));
@@ -185,6 +196,8 @@ private slots:
         QTest::newRow("after the first statement, back while the box is open") << check + 1 << true;
         QTest::newRow("between the two members, back while the box is open") << check + 98 << true;
         QTest::newRow("before the generator statement, back while the box is open") << check + 197 << true;
+        QTest::newRow("after the generator statement, before the commit, back while the box is open")
+            << check + 198 << true;
         QTest::newRow("in the middle of the second member, back after the run") << check + 150 << false;
     }
     void serverKilled() {
@@ -205,7 +218,7 @@ private slots:
         AtTheBox atBox;
         bool restarted = false;
         w.boxes().setOnShow([&](const MessageRecord&) {
-            atBox = atTheBox(*w);
+            atBox = atTheBox(w);
             if (backDuringTheBox)
                 restarted = server.start();
         });
@@ -215,6 +228,7 @@ private slots:
             return;
         QVERIFY(button(*w, "btnProcessa")->isEnabled());
         w.setBeforeStatement({});
+        w.setBeforeCommit({});
 
         if (backDuringTheBox) {
             QVERIFY(restarted);

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QTemporaryFile>
 #include <QTest>
+#include <memory>
 
 namespace uc::test {
 
@@ -150,21 +151,16 @@ ScratchDatabase::~ScratchDatabase() {
     try {
         const db::ClientLibrary& lib = db::ClientLibrary::load(QString::fromLatin1(kClientLibrary));
         db::Status status(lib);
-        Firebird::IXpbBuilder* dpb = lib.util()->getXpbBuilder(status.get(), Firebird::IXpbBuilder::DPB, nullptr, 0);
-        status.check();
-        dpb->insertString(status.get(), isc_dpb_user_name, kSysdbaUser);
-        dpb->insertString(status.get(), isc_dpb_password, kSysdbaPassword);
+        Firebird::IXpbBuilder* dpb = lib.util()->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB, nullptr, 0);
+        const std::unique_ptr<Firebird::IXpbBuilder, void (*)(Firebird::IXpbBuilder*)> disposeDpb(
+            dpb, [](Firebird::IXpbBuilder* b) { b->dispose(); });
+        dpb->insertString(&status, isc_dpb_user_name, kSysdbaUser);
+        dpb->insertString(&status, isc_dpb_password, kSysdbaPassword);
         const QByteArray name = location().toLocal8Bit();
-        Firebird::IAttachment* attachment = lib.provider()->attachDatabase(
-            status.get(), name.constData(), dpb->getBufferLength(status.get()), dpb->getBuffer(status.get()));
-        dpb->dispose();
-        status.check();
-        attachment->dropDatabase(status.get());
-        if (status.failed()) {
-            const Error e = lib.errorFrom(status.get());
-            db::AttachmentHandle(&lib, attachment).reset();
-            throw e;
-        }
+        db::AttachmentHandle attachment(&lib, lib.provider()->attachDatabase(&status, name.constData(),
+                                                                             dpb->getBufferLength(&status),
+                                                                             dpb->getBuffer(&status)));
+        attachment.dropDatabase();
     } catch (const Error& e) {
         // Usually a connection of the test still open on it; the folder goes anyway.
         qWarning("O banco de teste %s não pôde ser removido: %s", qPrintable(path()), qPrintable(e.message()));
@@ -243,7 +239,7 @@ std::unique_ptr<db::Connection> ScratchDatabase::connect(const QString& user, co
     return connection;
 }
 
-bool ScratchDatabase::writeSettings(const QString& programFolder) const {
+bool ScratchDatabase::writeSettings(const QString& programFolder, int port) const {
     QFile file(programFolder + QStringLiteral("qor.ini"));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         fail(QStringLiteral("Não foi possível gravar %1: %2").arg(file.fileName(), file.errorString()));
@@ -255,7 +251,7 @@ bool ScratchDatabase::writeSettings(const QString& programFolder) const {
                                         "PORTACON=%1\r\n"
                                         "Caminho_Base_Dados=%2\r\n"
                                         "Diretorio_Servidor=%2\r\n")
-                             .arg(m_server.port())
+                             .arg(port > 0 ? port : m_server.port())
                              .arg(folder());
     file.write(text.toLocal8Bit());
     return file.error() == QFile::NoError;

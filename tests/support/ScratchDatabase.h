@@ -95,8 +95,9 @@ public:
     // Writes programFolder + "qor.ini" in server mode so that RetornaCaminho("B") + "QORDADOS.FDB"
     // is location(): Servidor=localhost, SO_Servidor=LINUX, PORTACON=port,
     // Caminho_Base_Dados=folder(), Diretorio_Servidor=folder() (the reports folder is created in
-    // it). Returns false (and fails the test) when the file cannot be written.
-    bool writeSettings(const QString& programFolder) const;
+    // it). With a port, that port instead of the server's. Returns false (and fails the test) when
+    // the file cannot be written.
+    bool writeSettings(const QString& programFolder, int port = 0) const;
     // The database loaded with the script (runSql) and its own folder made the installation that
     // reaches it (writeSettings(folder())). Returns false (and fails the test) when either fails.
     [[nodiscard]] bool install(const QString& script, const QString& charSet = QStringLiteral("WIN1252")) const;

@@ -14,6 +14,7 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -85,6 +86,75 @@ int closedPort() {
     return port;
 }
 
+namespace {
+#ifdef _WIN32
+using Socket = SOCKET;
+void closeSocket(long long s) {
+    closesocket(Socket(s));
+}
+#else
+using Socket = int;
+void closeSocket(long long s) {
+    ::close(int(s));
+}
+#endif
+} // namespace
+
+SilentListener::SilentListener() {
+#ifdef _WIN32
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+#endif
+    const Socket s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof address;
+    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(s, 16) != 0 ||
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        closeSocket(s);
+        return;
+    }
+    m_socket = s;
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { acceptAll(); });
+}
+
+void SilentListener::acceptAll() {
+    while (!m_stop) {
+        // Wakes up now and then to see whether it should stop.
+        pollfd waiting{Socket(m_socket), POLLIN, 0};
+#ifdef _WIN32
+        const int ready = WSAPoll(&waiting, 1, 100);
+#else
+        const int ready = ::poll(&waiting, 1, 100);
+#endif
+        if (ready <= 0)
+            continue;
+        const Socket c = ::accept(Socket(m_socket), nullptr, nullptr);
+#ifdef _WIN32
+        if (c == INVALID_SOCKET)
+            continue;
+#else
+        if (c < 0)
+            continue;
+#endif
+        m_connections.push_back(c);
+        ++m_accepted;
+    }
+}
+
+SilentListener::~SilentListener() {
+    if (m_port <= 0)
+        return;
+    m_stop = true;
+    m_thread.join();
+    for (long long c : m_connections)
+        closeSocket(c);
+    closeSocket(m_socket);
+}
+
 OwnServer::OwnServer() : m_dir(QDir::tempPath() + QStringLiteral("/uc-own-server-XXXXXX")) {
     m_ok = m_dir.isValid() && script({QStringLiteral("start"), root()});
     if (m_ok)
@@ -118,6 +188,24 @@ bool OwnServer::kill() {
         QThread::msleep(20);
     }
     return true;
+}
+
+bool OwnServer::pause() {
+#ifdef _WIN32
+    return false;
+#else
+    const qint64 p = pid();
+    return p > 0 && ::kill(pid_t(p), SIGSTOP) == 0;
+#endif
+}
+
+bool OwnServer::resume() {
+#ifdef _WIN32
+    return false;
+#else
+    const qint64 p = pid();
+    return p > 0 && ::kill(pid_t(p), SIGCONT) == 0;
+#endif
 }
 
 bool OwnServer::start() {

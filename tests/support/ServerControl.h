@@ -8,17 +8,48 @@
 //   ScratchDatabase db{server.fbServer()};
 //   QVERIFY(server.kill());           // SIGKILL, returns once the process is gone
 //   QVERIFY(server.start());          // the same root, the same port
+//   QVERIFY(server.pause());          // SIGSTOP: connections stay, nothing is answered
+//   QVERIFY(server.resume());         // SIGCONT
 //   closedPort()                      // a loopback port where no server answers
+//   SilentListener silent;            // a loopback port that accepts and never answers
 
 #include "ScratchDatabase.h"
 
 #include <QString>
 #include <QTemporaryDir>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 namespace uc::test {
 
 // A loopback port that was free a moment ago and on which nothing listens.
 int closedPort();
+
+// A loopback port that accepts every connection and never reads or writes a byte, like a wrong
+// port or a server that hangs. The connections stay open until it is destroyed.
+class SilentListener {
+public:
+    SilentListener();
+    ~SilentListener();
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+
+    bool ok() const { return m_port > 0; }
+    int port() const { return m_port; }
+    // Connections accepted so far.
+    int accepted() const { return m_accepted.load(); }
+
+private:
+    void acceptAll();
+
+    long long m_socket = -1;
+    int m_port = 0;
+    std::atomic<int> m_accepted{0};
+    std::atomic<bool> m_stop{false};
+    std::vector<long long> m_connections;
+    std::thread m_thread;
+};
 
 class OwnServer {
 public:
@@ -40,6 +71,9 @@ public:
     // Starts it again at the same root and on the same port; returns when it listens.
     bool start();
     bool running() const;
+    // Stops the server process (SIGSTOP) and lets it go on (SIGCONT); not on Windows.
+    bool pause();
+    bool resume();
 
 private:
     bool script(const QStringList& arguments);

@@ -29,6 +29,10 @@ ShownWindow::ShownWindow(const QString& programFolder)
         if (m_beforeStatement)
             m_beforeStatement(sql);
     });
+    window->Conexao().setCommitObserver([this] {
+        if (m_beforeCommit)
+            m_beforeCommit();
+    });
     window->show();
     m_exposed = QTest::qWaitForWindowExposed(window);
     if (!m_exposed)

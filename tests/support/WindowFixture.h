@@ -46,6 +46,8 @@ public:
     int setups() const { return m_setups; }
     // Runs just before each statement is sent, after it is counted in sent().
     void setBeforeStatement(std::function<void(const QString&)> hook) { m_beforeStatement = std::move(hook); }
+    // Runs just before the window's connection commits its transaction.
+    void setBeforeCommit(std::function<void()> hook) { m_beforeCommit = std::move(hook); }
 
     // The boxes' texts, for a failure message.
     QString describeBoxes() const;
@@ -58,6 +60,7 @@ private:
     int m_setups = 0;
     bool m_exposed = false;
     std::function<void(const QString&)> m_beforeStatement;
+    std::function<void()> m_beforeCommit;
 };
 
 QTableView* grid(QWidget& window, const char* name);
