@@ -1,5 +1,7 @@
 #include "settings/IniFile.h"
 
+#include "db/Win1252.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -42,8 +44,9 @@ QString decode(QByteArrayView bytes) {
         QStringDecoder utf16(QStringDecoder::Utf16LE);
         return utf16(bytes.sliced(2));
     }
-    QStringDecoder cp1252("windows-1252");
-    return cp1252(bytes);
+    // The program's own table: Qt knows "windows-1252" only when it is built with ICU, which the
+    // Windows build of Qt is not, and an unknown codec would decode every file to nothing.
+    return db::win1252::decode(bytes.data(), std::size_t(bytes.size()));
 }
 
 std::optional<QString> find(QStringView text, QStringView section, QStringView key) {

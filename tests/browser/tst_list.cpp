@@ -368,7 +368,8 @@ private slots:
         }
         QCOMPARE(f.list->recordCount(), expected);
         qInfo("%d groups: %.2f ms", groups, double(best) / 1e6);
-#if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__) && !UC_ADDRESS_SANITIZER
+        // Not under Wine: there the time is the emulation's and the machine's, not the filter's.
+#if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__) && !UC_ADDRESS_SANITIZER && !defined(_WIN32)
         QVERIFY2(best < 10'000'000, qPrintable(QStringLiteral("%1 ms").arg(double(best) / 1e6)));
 #endif
     }
