@@ -53,9 +53,10 @@ std::optional<QString> find(QStringView text, QStringView section, QStringView k
     bool inSection = false;
     qsizetype pos = 0;
     while (pos < text.size()) {
-        qsizetype eol = text.indexOf(u'\n', pos);
-        if (eol < 0)
-            eol = text.size();
+        // A line ends at LF, at CR LF (the CR is a blank) or, as Windows reads it, at a lone CR.
+        qsizetype eol = pos;
+        while (eol < text.size() && text[eol] != u'\n' && text[eol] != u'\r')
+            ++eol;
         const QStringView line = trimBlanks(text.sliced(pos, eol - pos));
         pos = eol + 1;
 
