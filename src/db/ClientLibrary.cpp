@@ -58,10 +58,40 @@ QString loadFailure(const QString& vendorLib, const QString& file, const QString
 
 #ifdef _WIN32
 using Module = HMODULE;
+
+// The system's own text for an error code, in the workstation's language.
+QString systemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    QString message = n ? QString::fromWCharArray(text, qsizetype(n)).trimmed() : QString();
+    LocalFree(text);
+    return message;
+}
+
+bool isAbsoluteWindowsPath(const QString& file) {
+    const bool driveLetter = file.size() > 2 && file[0].isLetter() && file[1] == u':' &&
+                             (file[2] == u'\\' || file[2] == u'/');
+    const bool unc = file.startsWith(QStringLiteral("\\\\")) || file.startsWith(QStringLiteral("//"));
+    return driveLetter || unc;
+}
+
 Module openModule(const QString& file, QString* detail) {
-    Module m = LoadLibraryW(reinterpret_cast<const wchar_t*>(file.utf16()));
-    if (!m)
-        *detail = QStringLiteral("erro %1").arg(GetLastError());
+    // A client library named by its full path finds the libraries it needs (the C++ runtime that
+    // Firebird installs beside fbclient.dll) in its own folder first, not in the program's.
+    const DWORD flags = isAbsoluteWindowsPath(file) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
+    // A failure is reported by the program's own error box only, never by a box of the system's.
+    DWORD previousMode = 0;
+    const bool modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
+    Module m = LoadLibraryExW(reinterpret_cast<const wchar_t*>(file.utf16()), nullptr, flags);
+    const DWORD code = m ? 0 : GetLastError();
+    if (modeSet)
+        SetThreadErrorMode(previousMode, nullptr);
+    if (!m) {
+        const QString text = systemMessage(code);
+        *detail = text.isEmpty() ? QStringLiteral("erro %1").arg(code) : QStringLiteral("erro %1: %2").arg(code).arg(text);
+    }
     return m;
 }
 void* symbol(Module m, const char* name) {

@@ -44,6 +44,8 @@ QString decode(QByteArrayView bytes) {
         QStringDecoder utf16(QStringDecoder::Utf16LE);
         return utf16(bytes.sliced(2));
     }
+    // The program's own table: Qt knows "windows-1252" only when it is built with ICU, which the
+    // Windows build of Qt is not, and an unknown codec would decode every file to nothing.
     return win1252::decode(bytes);
 }
 
@@ -51,9 +53,10 @@ std::optional<QString> find(QStringView text, QStringView section, QStringView k
     bool inSection = false;
     qsizetype pos = 0;
     while (pos < text.size()) {
-        qsizetype eol = text.indexOf(u'\n', pos);
-        if (eol < 0)
-            eol = text.size();
+        // A line ends at LF, at CR LF (the CR is a blank) or, as Windows reads it, at a lone CR.
+        qsizetype eol = pos;
+        while (eol < text.size() && text[eol] != u'\n' && text[eol] != u'\r')
+            ++eol;
         const QStringView line = trimBlanks(text.sliced(pos, eol - pos));
         pos = eol + 1;
 

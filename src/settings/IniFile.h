@@ -10,7 +10,7 @@ namespace uc {
 // Reading of ini-style settings files (qor.ini) the way the Windows profile functions read them:
 // section and key names matched without regard to case, values without surrounding blanks, the
 // first occurrence of a key in the first section of that name wins, lines starting with ";" are
-// comments, backslashes are plain characters. Files are only ever read.
+// comments, backslashes are plain characters, lines end at LF, CR LF or CR. Files are only ever read.
 namespace IniFile {
 
 // The text of a settings file: UTF-8 after a UTF-8 byte-order mark, UTF-16 LE after its mark,

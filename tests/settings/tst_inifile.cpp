@@ -113,6 +113,8 @@ private slots:
                                       << "x";
         QTest::newRow("CR LF line ends") << bytesOf("[QOR]\r\nAno=1\r\nServidor=x\r\n") << "Ano"
                                          << "1";
+        QTest::newRow("CR line ends") << bytesOf("[QOR]\rAno=1\rServidor=x\r") << "Servidor"
+                                      << "x";
         QTest::newRow("mixed line ends") << bytesOf("[QOR]\r\nAno=1\nServidor=x\r\n") << "Servidor"
                                          << "x";
         QTest::newRow("no final newline") << bytesOf("[QOR]\r\nAno=2024") << "Ano"
