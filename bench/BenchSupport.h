@@ -35,6 +35,7 @@ QString marker();
 // One isql-fb session on a script. Query results go wherever the script's OUTPUT sends them;
 // markers() are the times printed by marker() statements, in seconds, in order.
 struct IsqlSession {
+    double startedAt = 0;   // now() just before the process was started
     double wallSeconds = 0; // from starting the process to its end
     std::vector<double> markers;
     QString output;
@@ -49,6 +50,10 @@ IsqlSession runIsql(const Options& options, const QString& script, int expectedM
 double markerOverhead(const Options& options);
 
 double median(std::vector<double> values);
+
+// The wall clock that marker() prints minus now(), in seconds: a marker's time less this is on
+// the clock of now().
+double wallClockOffset();
 
 // "load 1.23 0.98 0.77" from /proc/loadavg.
 QString load();
