@@ -19,8 +19,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QFrame>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
 #include <map>
 #include <set>
@@ -213,6 +215,20 @@ QStringList logged(const QStringList& statements) {
     return lines;
 }
 
+// Counts the drawings of one widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
 // What the window showed at one moment of a run.
 struct Moment {
     int gaugePosition = -1;
@@ -332,13 +348,44 @@ private slots:
         QCOMPARE(window().cds2().fieldAsText(QStringLiteral("COD_CNT")), principal);
         QVERIFY(!logPanel()->isVisible());
 
+        // The run holds the message loop: the gauge is drawn only at once, as its percentage moves
+        // (0 %, then 33 %, 66 % and 100 % as the principal and the two duplicates are handled), and
+        // each statement is in the log, with its empty line, when it goes out.
+        PaintCounter gaugeDrawings(gauge());
+        QStringList drawingsAtStatements;
+        QStringList notLoggedFirst;
+        bool boxShown = false;
+        m_shown->setBeforeStatement([&](const QString& sql) {
+            if (boxShown) // the lists reloaded after the run
+                return;
+            if (sql != MergeRun::companyCodesSql(group) && sql != MergeRun::maxCodeSql()) {
+                const QStringList log = logLines();
+                if (log.size() < 2 || log[log.size() - 2] != sql || !log.last().isEmpty())
+                    notLoggedFirst << sql;
+            }
+            drawingsAtStatements << QStringLiteral("%1 %2").arg(gaugeDrawings.count).arg(sql.trimmed().left(13));
+        });
+        int drawingsAtBox = -1;
+        bool logAtItsEndAtBox = false;
         Moment atBox;
-        boxes().setOnShow([&](const MessageRecord&) { atBox = moment(); });
+        boxes().setOnShow([&](const MessageRecord&) {
+            boxShown = true;
+            atBox = moment();
+            drawingsAtBox = gaugeDrawings.count;
+            const QScrollBar* scroll = window().Memo()->verticalScrollBar();
+            logAtItsEndAtBox = scroll->maximum() > 0 && scroll->value() == scroll->maximum();
+        });
         clickProcessar();
 
         QCOMPARE(boxes().messages().size(), 1);
         QCOMPARE(boxes().messages()[0].kind, MessageKind::Information);
         QCOMPARE(boxes().messages()[0].text, QStringLiteral("Fim do Processo."));
+        QCOMPARE(notLoggedFirst, QStringList());
+        QCOMPARE(drawingsAtStatements.mid(0, 2), (QStringList{"0 SELECT CNT.CO", "2 UPDATE AG_AGE"}));
+        QCOMPARE(drawingsAtStatements.value(1 + 98), QStringLiteral("3 UPDATE AG_AGE"));
+        QCOMPARE(drawingsAtStatements.mid(1 + 196), (QStringList{"4 SELECT MAX(CA", "4 SET GENERATOR"}));
+        QCOMPARE(drawingsAtBox, 4);
+        QVERIFY(logAtItsEndAtBox);
         // While the box is open: committed, every member handled, the button still disabled.
         QCOMPARE(atBox.gaugePosition, 3);
         QCOMPARE(atBox.gaugeMaximum, 3);
