@@ -2,7 +2,6 @@
 #include "browser/List.h"
 #include "common/Error.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
@@ -326,9 +325,9 @@ private slots:
         QCOMPARE(texts, QStringList({"SELECT 1", "SELECT 2"}));
     }
 
-    // Filtering runs on every keystroke: at 200,000 groups it must stay well under what a typist
-    // notices.
-    void filtersManyGroupsQuickly_data() {
+    // The filter over as many groups as a large installation has. How long it takes per keystroke
+    // is measured by bench/run filter, not here.
+    void filtersManyGroups_data() {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("needle"); // what a passing value holds, at its start or anywhere
         QTest::addColumn<bool>("anywhere");
@@ -339,7 +338,7 @@ private slots:
         QTest::newRow("underscores") << "_2_4%"
                                      << "" << false;
     }
-    void filtersManyGroupsQuickly() {
+    void filtersManyGroups() {
         QFETCH(QString, pattern);
         QFETCH(QString, needle);
         QFETCH(bool, anywhere);
@@ -359,18 +358,8 @@ private slots:
         ListOnRows f(makeGroups(names));
         f.list->open();
         f.list->setFilter(pattern);
-        qint64 best = std::numeric_limits<qint64>::max();
-        for (int round = 0; round < 5; ++round) {
-            QElapsedTimer timer;
-            timer.start();
-            f.list->setFiltered(true);
-            best = std::min(best, timer.nsecsElapsed());
-        }
+        f.list->setFiltered(true);
         QCOMPARE(f.list->recordCount(), expected);
-        qInfo("%d groups: %.2f ms", groups, double(best) / 1e6);
-#if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__) && !UC_ADDRESS_SANITIZER
-        QVERIFY2(best < 10'000'000, qPrintable(QStringLiteral("%1 ms").arg(double(best) / 1e6)));
-#endif
     }
 };
 
