@@ -225,6 +225,14 @@ int count(db::Connection& c, const QString& sql) {
     return c.select(sql).value(0, 0).toInt();
 }
 
+// How the server writes the database's pages: "forced writes on" (each page written through to the
+// disk) or "off".
+QString forcedWrites(db::Connection& c) {
+    return c.select(QStringLiteral("SELECT MON$FORCED_WRITES FROM MON$DATABASE")).value(0, 0) == u"1"
+               ? QStringLiteral("forced writes on")
+               : QStringLiteral("forced writes off");
+}
+
 QString groupCountSql() {
     return QStringLiteral("SELECT COUNT(*) FROM (%1) G (NOME, N)").arg(DuplicateBrowser::groupSql());
 }
@@ -344,8 +352,8 @@ void startup(const WindowOptions& o) {
         toShowReturned.push_back(app.at("show-returned") - app.at("window"));
         toPainted.push_back(app.at("shown") - app.at("show-returned"));
     }
-    std::printf("  %d groups; platform %s; %d rounds; isql marker cost %.2f ms subtracted\n", groups,
-                qPrintable(o.platform), o.rounds, overhead * 1e3);
+    std::printf("  %d groups; platform %s; %s; %d rounds; isql marker cost %.2f ms subtracted\n", groups,
+                qPrintable(o.platform), qPrintable(forcedWrites(*kept[1])), o.rounds, overhead * 1e3);
     printPhases("ours, medians",
                 {{"process start to main()", toMain},
                  {"application object", toApplication},
@@ -451,6 +459,7 @@ void merge(const WindowOptions& o) {
     std::vector<std::unique_ptr<db::Connection>> kept;
     double overhead = 0;
     int moved = 0;
+    QString writes;
     Side ours, before;
     std::vector<double> oursShowEvent, oursDone, isqlWall, isqlSession, isqlCpu;
     for (int round = 0; round <= o.rounds; ++round) {
@@ -469,8 +478,10 @@ void merge(const WindowOptions& o) {
 
         const QString cnpj = groups[round % 2];
         const Group g = groupOf(keepB, cnpj);
-        if (round == 0)
+        if (round == 0) {
             moved = referencesTo(keepB, g.duplicates);
+            writes = forcedWrites(keepB);
+        }
         const QString maxCode = keepB.select(MergeRun::maxCodeSql()).value(0, 0);
         QStringList texts;
         for (const QString& duplicate : g.duplicates)
@@ -553,8 +564,8 @@ void merge(const WindowOptions& o) {
     }
     kept.clear();
     std::printf("  a group of three: %d statements, then the query for the highest code and the generator statement; "
-                "%d references moved; platform %s; %d rounds; isql marker cost %.2f ms subtracted\n",
-                2 * statementCount(), moved, qPrintable(o.platform), o.rounds, overhead * 1e3);
+                "%d references moved; platform %s; %s; %d rounds; isql marker cost %.2f ms subtracted\n",
+                2 * statementCount(), moved, qPrintable(o.platform), qPrintable(writes), o.rounds, overhead * 1e3);
     std::printf("  ours to the box's show event: median %.1f ms; to the three lists reloaded after it: %.1f ms\n",
                 median(oursShowEvent) * 1e3, median(oursDone) * 1e3);
     std::printf("  processor time, medians: ours %.1f ms from the click to the box", median(ours.cpu) * 1e3);
