@@ -56,6 +56,16 @@ QString marker() {
     return QStringLiteral("SHELL date +%s%N;\n");
 }
 
+void waitForEnd(QProcess& process, const QString& name, int limitSeconds) {
+    if (!process.waitForStarted(30000))
+        fatal(QStringLiteral("%1 não pôde ser iniciado: %2").arg(name, process.errorString()));
+    if (!process.waitForFinished(limitSeconds * 1000)) {
+        process.kill();
+        process.waitForFinished(10000);
+        fatal(QStringLiteral("%1 não terminou em %2 s").arg(name).arg(limitSeconds));
+    }
+}
+
 IsqlSession runIsql(const Options& options, const QString& script, int expectedMarkers) {
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/uc-bench-XXXXXX.sql"));
     // EXIT ends the session quietly (at the end of the file isql says it rolls back, on stderr).
@@ -78,15 +88,9 @@ IsqlSession runIsql(const Options& options, const QString& script, int expectedM
                                 options.database};
     const double started = now();
     process.start(QStringLiteral("isql-fb"), arguments);
-    if (!process.waitForStarted(30000))
-        fatal(QStringLiteral("isql-fb não pôde ser iniciado: %1").arg(process.errorString()));
     // The longest session here is a merge of a few seconds; a server that stops answering is not
     // waited for past ten minutes.
-    if (!process.waitForFinished(600000)) {
-        process.kill();
-        process.waitForFinished(10000);
-        fatal(QStringLiteral("isql-fb não terminou em 10 minutos"));
-    }
+    waitForEnd(process, QStringLiteral("isql-fb"), 600);
     IsqlSession session;
     session.startedAt = started;
     session.wallSeconds = now() - started;

@@ -6,6 +6,7 @@
 
 #include "db/Connection.h"
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -40,6 +41,10 @@ struct IsqlSession {
     std::vector<double> markers;
     QString output;
 };
+
+// Waits for a process that was just started: fatal when it does not start within 30 seconds or
+// does not end within the limit (then it is killed). `name` names it in the message.
+void waitForEnd(QProcess& process, const QString& name, int limitSeconds);
 
 // Runs isql-fb -q -ch WIN1252 as the options' account on the script text; the script stops at the
 // first error (-bail). Any error, any text on standard error or a missing marker count is fatal.

@@ -194,13 +194,7 @@ AppRun runApp(const WindowOptions& o, const QString& program, const QStringList&
     AppRun run;
     run.startedAt = now();
     process.start(program, arguments);
-    if (!process.waitForStarted(30000))
-        fatal(QStringLiteral("o programa não pôde ser iniciado: %1").arg(process.errorString()));
-    if (!process.waitForFinished(180000)) {
-        process.kill();
-        process.waitForFinished(10000);
-        fatal(QStringLiteral("o programa não terminou em 3 minutos"));
-    }
+    waitForEnd(process, QStringLiteral("o programa"), 180);
     const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
     for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts)) {
         const qsizetype space = line.indexOf(u' ');
@@ -273,6 +267,22 @@ struct Side {
     std::vector<double> cpu;
 };
 
+// The processor time of the sides, then the ratios of the program, and of the earlier build when
+// there is one, with each of isql's figures (the first is the one held against the target).
+void reportSides(const char* cpuWhat, const Side& ours, const Side* before, const std::vector<double>& isqlCpu,
+                 const std::vector<std::pair<QString, const std::vector<double>*>>& isqlFigures, double target) {
+    std::printf("  processor time, medians: ours %.1f ms %s", median(ours.cpu) * 1e3, cpuWhat);
+    if (before)
+        std::printf(" (before %.1f ms)", median(before->cpu) * 1e3);
+    std::printf(", isql %.1f ms for its whole run\n", median(isqlCpu) * 1e3);
+    for (const auto& [name, isql] : isqlFigures)
+        report(name, ours.times, *isql, target);
+    if (before) {
+        for (const auto& [name, isql] : isqlFigures)
+            report(QStringLiteral("  before: ") + name.trimmed(), before->times, *isql, target);
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Start-up
 
@@ -299,8 +309,8 @@ void startup(const WindowOptions& o) {
     const double overhead = markerOverhead(b);
     const double offset = wallClockOffset();
 
-    const QString query = QStringLiteral("OUTPUT /dev/null;\n") + DuplicateBrowser::groupSql() +
-                          QStringLiteral(";\n") + marker();
+    const QString query =
+        QStringLiteral("OUTPUT /dev/null;\n") + DuplicateBrowser::groupSql() + QStringLiteral(";\n") + marker();
     Side ours, before;
     std::vector<double> isqlEnd, isqlWall, isqlAttach, isqlCpu;
     std::vector<double> toMain, toApplication, toWindow, toShowReturned, toPainted;
@@ -308,14 +318,15 @@ void startup(const WindowOptions& o) {
         AppRun app, earlier;
         IsqlSession isql, attach;
         double cpu = 0;
-        std::vector<std::function<void()>> sides{
-            [&] { app = runApp(o, o.app, {QStringLiteral("--folder"), o.folderA}); },
-            [&] {
-                const double started = childrenCpu();
-                isql = runIsql(b, query, 1);
-                cpu = childrenCpu() - started;
-                attach = runIsql(b, marker(), 1);
-            }};
+        std::vector<std::function<void()>> sides{[&] {
+                                                     app = runApp(o, o.app, {QStringLiteral("--folder"), o.folderA});
+                                                 },
+                                                 [&] {
+                                                     const double started = childrenCpu();
+                                                     isql = runIsql(b, query, 1);
+                                                     cpu = childrenCpu() - started;
+                                                     attach = runIsql(b, marker(), 1);
+                                                 }};
         if (compare)
             sides.push_back([&] { earlier = runApp(o, o.appBefore, {QStringLiteral("--folder"), o.folderC}); });
         inTurn(round, sides);
@@ -354,23 +365,16 @@ void startup(const WindowOptions& o) {
     }
     std::printf("  %d groups; platform %s; %s; %d rounds; isql marker cost %.2f ms subtracted\n", groups,
                 qPrintable(o.platform), qPrintable(forcedWrites(*kept[1])), o.rounds, overhead * 1e3);
-    printPhases("ours, medians",
-                {{"process start to main()", toMain},
-                 {"application object", toApplication},
-                 {"window created", toWindow},
-                 {"show step and show()", toShowReturned},
-                 {"first painting", toPainted}});
+    printPhases("ours, medians", {{"process start to main()", toMain},
+                                  {"application object", toApplication},
+                                  {"window created", toWindow},
+                                  {"show step and show()", toShowReturned},
+                                  {"first painting", toPainted}});
     std::printf("  isql start-up and attach alone: median %.1f ms\n", median(isqlAttach) * 1e3);
-    std::printf("  processor time, medians: ours %.1f ms to the window shown", median(ours.cpu) * 1e3);
-    if (compare)
-        std::printf(" (before %.1f ms)", median(before.cpu) * 1e3);
-    std::printf(", isql %.1f ms for its whole run\n", median(isqlCpu) * 1e3);
-    report(QStringLiteral("start-up to the window shown (median)"), ours.times, isqlEnd, 1.10);
-    report(QStringLiteral("  same, against isql to its exit"), ours.times, isqlWall, 1.10);
-    if (compare) {
-        report(QStringLiteral("  before: start-up to the window shown"), before.times, isqlEnd, 1.10);
-        report(QStringLiteral("  before: same, against isql to its exit"), before.times, isqlWall, 1.10);
-    }
+    reportSides("to the window shown", ours, compare ? &before : nullptr, isqlCpu,
+                {{QStringLiteral("start-up to the window shown (median)"), &isqlEnd},
+                 {QStringLiteral("  same, against isql to its exit"), &isqlWall}},
+                1.10);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -568,16 +572,10 @@ void merge(const WindowOptions& o) {
                 2 * statementCount(), moved, qPrintable(o.platform), qPrintable(writes), o.rounds, overhead * 1e3);
     std::printf("  ours to the box's show event: median %.1f ms; to the three lists reloaded after it: %.1f ms\n",
                 median(oursShowEvent) * 1e3, median(oursDone) * 1e3);
-    std::printf("  processor time, medians: ours %.1f ms from the click to the box", median(ours.cpu) * 1e3);
-    if (compare)
-        std::printf(" (before %.1f ms)", median(before.cpu) * 1e3);
-    std::printf(", isql %.1f ms for its whole run\n", median(isqlCpu) * 1e3);
-    report(QStringLiteral("merge, click to \"Fim do Processo.\" (median)"), ours.times, isqlWall, 1.05);
-    report(QStringLiteral("  same, isql timed inside its session"), ours.times, isqlSession, 1.05);
-    if (compare) {
-        report(QStringLiteral("  before: merge, click to the box"), before.times, isqlWall, 1.05);
-        report(QStringLiteral("  before: same, isql timed inside its session"), before.times, isqlSession, 1.05);
-    }
+    reportSides("from the click to the box", ours, compare ? &before : nullptr, isqlCpu,
+                {{QStringLiteral("merge, click to \"Fim do Processo.\", isql in session (median)"), &isqlSession},
+                 {QStringLiteral("  same, isql start-up counted"), &isqlWall}},
+                1.05);
 }
 
 } // namespace

@@ -25,20 +25,20 @@
 #include "app/TFPrin.h"
 #include "browser/List.h"
 #include "connection/ConnectionSetup.h"
-#include "db/Connection.h"
 #include "db/ClientLibrary.h"
+#include "db/Connection.h"
 #include "settings/SystemHost.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>

@@ -1,38 +1,24 @@
 // The merge run's view of the main window, on its own: the run holds the message loop, so the gauge
 // must draw itself at once, and exactly when the percentage it shows changes; the log must hold every
-// line as soon as it is appended and keep its last line in view. The window's show step fails at
-// the connection (its error box is recorded), which leaves a shown window with empty lists.
+// line as soon as it is appended and keep its last line in view. The window is shown on an
+// installation without repeated CPF/CNPJ values: empty lists.
 
+#include "PaintCounter.h"
+#include "ScratchDatabase.h"
+#include "WindowFixture.h"
 #include "app/MergeWindowView.h"
-#include "app/MessageBoxes.h"
 #include "app/TFPrin.h"
-#include "settings/SystemHost.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace uc;
+using namespace uc::test;
 
 namespace {
-
-// Counts the drawings of one widget.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
 
 // The whole percentage of a run's progress, as the gauge writes it.
 QString percentage(int position, int maximum) {
@@ -44,38 +30,28 @@ QString percentage(int position, int maximum) {
 class TestMergeWindowView : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_installation;
-    std::unique_ptr<SystemHost> m_host;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
-    std::unique_ptr<TFPrin> m_window;
+    std::unique_ptr<ScratchDatabase> m_db;
+    std::unique_ptr<ShownWindow> m_shown;
 
     TFPrin* showWindow() {
-        m_boxes = std::make_unique<MessageBoxRecorder>();
-        m_window = std::make_unique<TFPrin>(*m_host);
-        m_window->show();
-        if (!QTest::qWaitForWindowExposed(m_window.get()))
+        m_shown = std::make_unique<ShownWindow>(m_db->folder());
+        if (!m_shown->exposed() || !m_shown->boxes().messages().isEmpty())
             return nullptr;
         // Everything pending is drawn, as when the operator clicks "Processar".
         QCoreApplication::processEvents();
-        return m_window.get();
+        return &**m_shown;
     }
 
 private slots:
     void initTestCase() {
         QApplication::setApplicationName(QStringLiteral("unifica-contribuintes"));
-        QVERIFY(m_installation.isValid());
-        QFile ini(m_installation.filePath(QStringLiteral("qor.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[QOR]\nCaminho_Base_Dados=" + m_installation.path().toUtf8() +
-                  "/\nPORTACON=1\nCaminhoDLLCON=\nDLLCON=libfbclient.so.2\n");
-        ini.close();
-        m_host = std::make_unique<SystemHost>(m_installation.path() + QLatin1Char('/'));
+        m_db = std::make_unique<ScratchDatabase>();
+        QVERIFY(m_db->writeSettings(m_db->folder()));
     }
 
-    void cleanup() {
-        m_window.reset();
-        m_boxes.reset();
-    }
+    void cleanup() { m_shown.reset(); }
+
+    void cleanupTestCase() { m_db.reset(); }
 
     void gaugeDrawnWhenItsPercentageChanges_data() {
         QTest::addColumn<int>("previous"); // where an earlier run left the gauge, out of 3; -1: none

@@ -2,6 +2,7 @@
 // the closing boxes, what reaches the database on success, and that a failed run leaves the
 // database exactly as it was.
 
+#include "PaintCounter.h"
 #include "ScratchDatabase.h"
 #include "WindowFixture.h"
 #include "app/EventHandlers.h"
@@ -214,20 +215,6 @@ QStringList logged(const QStringList& statements) {
         lines << sql << QString();
     return lines;
 }
-
-// Counts the drawings of one widget.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
 
 // What the window showed at one moment of a run.
 struct Moment {
