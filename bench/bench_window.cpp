@@ -203,7 +203,7 @@ AppRun runApp(const WindowOptions& o, const QString& program, const QStringList&
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         fatal(QStringLiteral("o programa falhou (%1): %2\n%3")
                   .arg(process.exitCode())
-                  .arg(run.text("box-text"), QString::fromLocal8Bit(process.readAllStandardError())));
+                  .arg(run.text("failure"), QString::fromLocal8Bit(process.readAllStandardError())));
     return run;
 }
 

@@ -18,7 +18,7 @@
 // With --trace, also "trace" lines: the moments when the connection set-up starts and ends and
 // when each statement is sent (not for timing: the hooks cost a little).
 //
-// Any message box other than "Fim do Processo." (an error) is printed as "box-text" and ends the
+// Any message box other than "Fim do Processo." (an error box) is printed as "failure" and ends the
 // program with status 1. Each moment is printed with the processor time the program had used by
 // then, also in nanoseconds.
 
@@ -44,6 +44,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <vector>
 
 using namespace uc;
@@ -81,9 +82,10 @@ void printMoment(const char* name, Moment m) {
     std::fflush(stdout);
 }
 
+// A box other than the closing one (an error box), or a step that did not happen: printed as
+// "failure", and the program ends at once with status 1.
 [[noreturn]] void fail(const QString& text) {
-    print("box-text", text);
-    std::fflush(stdout);
+    print("failure", text);
     std::_Exit(1);
 }
 
