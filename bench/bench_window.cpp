@@ -19,8 +19,8 @@
 // server. isql-fb is started as a process on database B, as the same account with the same
 // character set. The benchmark keeps one attachment of its own to each database for the whole run
 // (as the installation's other users do all day), so that neither side pays for the server opening
-// a database nobody is attached to. Which side goes first alternates from round to round; round 0
-// warms both and is not counted. The ratio is the median of the rounds' own ratios.
+// a database nobody is attached to. Which side goes first changes from round to round; round 0
+// warms them all and is not counted. The ratio is the median of the rounds' own ratios.
 //
 // Start-up. Ours: from starting the process to the moment right after the main window's first
 // painting, when its show step has run (the caption, the group list, the principal and member
@@ -34,8 +34,8 @@
 // starts, shows its window, has the group's CPF/CNPJ typed into its search box and "Processar"
 // clicked; timed from the click to the moment right after the closing box's first painting. isql:
 // the same texts in one read-committed transaction, timed from its start (start-up and attach
-// counted) and inside its session (markers). The program's log is checked against isql's texts,
-// and both databases afterwards.
+// counted) and inside its session (markers), the stricter figure, in session, held against the
+// target. The program's log is checked against isql's texts, and both databases afterwards.
 
 #include "BenchSupport.h"
 #include "browser/DuplicateBrowser.h"
