@@ -56,6 +56,16 @@ QString marker() {
     return QStringLiteral("SHELL date +%s%N;\n");
 }
 
+void waitForEnd(QProcess& process, const QString& name, int limitSeconds) {
+    if (!process.waitForStarted(30000))
+        fatal(QStringLiteral("%1 não pôde ser iniciado: %2").arg(name, process.errorString()));
+    if (!process.waitForFinished(limitSeconds * 1000)) {
+        process.kill();
+        process.waitForFinished(10000);
+        fatal(QStringLiteral("%1 não terminou em %2 s").arg(name).arg(limitSeconds));
+    }
+}
+
 IsqlSession runIsql(const Options& options, const QString& script, int expectedMarkers) {
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/uc-bench-XXXXXX.sql"));
     // EXIT ends the session quietly (at the end of the file isql says it rolls back, on stderr).
@@ -78,11 +88,11 @@ IsqlSession runIsql(const Options& options, const QString& script, int expectedM
                                 options.database};
     const double started = now();
     process.start(QStringLiteral("isql-fb"), arguments);
-    if (!process.waitForStarted(30000))
-        fatal(QStringLiteral("isql-fb não pôde ser iniciado: %1").arg(process.errorString()));
-    if (!process.waitForFinished(-1))
-        fatal(QStringLiteral("isql-fb não terminou"));
+    // The longest session here is a merge of a few seconds; a server that stops answering is not
+    // waited for past ten minutes.
+    waitForEnd(process, QStringLiteral("isql-fb"), 600);
     IsqlSession session;
+    session.startedAt = started;
     session.wallSeconds = now() - started;
     const QString err = QString::fromLocal8Bit(process.readAllStandardError());
     session.output = QString::fromLocal8Bit(process.readAllStandardOutput());
@@ -113,6 +123,12 @@ double markerOverhead(const Options& options) {
     for (int i = 0; i < pairs; ++i)
         gaps.push_back(s.markers[std::size_t(2 * i + 1)] - s.markers[std::size_t(2 * i)]);
     return median(gaps);
+}
+
+double wallClockOffset() {
+    using namespace std::chrono;
+    const double wall = duration<double>(system_clock::now().time_since_epoch()).count();
+    return wall - now();
 }
 
 double median(std::vector<double> values) {

@@ -6,6 +6,7 @@
 
 #include "db/Connection.h"
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -35,10 +36,15 @@ QString marker();
 // One isql-fb session on a script. Query results go wherever the script's OUTPUT sends them;
 // markers() are the times printed by marker() statements, in seconds, in order.
 struct IsqlSession {
+    double startedAt = 0;   // now() just before the process was started
     double wallSeconds = 0; // from starting the process to its end
     std::vector<double> markers;
     QString output;
 };
+
+// Waits for a process that was just started: fatal when it does not start within 30 seconds or
+// does not end within the limit (then it is killed). `name` names it in the message.
+void waitForEnd(QProcess& process, const QString& name, int limitSeconds);
 
 // Runs isql-fb -q -ch WIN1252 as the options' account on the script text; the script stops at the
 // first error (-bail). Any error, any text on standard error or a missing marker count is fatal.
@@ -49,6 +55,10 @@ IsqlSession runIsql(const Options& options, const QString& script, int expectedM
 double markerOverhead(const Options& options);
 
 double median(std::vector<double> values);
+
+// The wall clock that marker() prints minus now(), in seconds: a marker's time less this is on
+// the clock of now().
+double wallClockOffset();
 
 // "load 1.23 0.98 0.77" from /proc/loadavg.
 QString load();

@@ -21,22 +21,41 @@ void MergeWindowView::clearLog() {
 }
 
 void MergeWindowView::appendLog(const QString& line) {
-    m_window.Memo()->appendPlainText(line);
+    // The line joins the log's text now, and the log keeps following its last line; it is drawn
+    // with the window's next drawing. Left to itself the log would move its drawn image up by one
+    // line for every line appended, though the window shows only where it ends up.
+    QPlainTextEdit* memo = m_window.Memo();
+    memo->setUpdatesEnabled(false);
+    memo->appendPlainText(line);
+    memo->setUpdatesEnabled(true);
 }
 
 void MergeWindowView::setGaugeVisible(bool visible) {
     m_window.PB()->setVisible(visible);
+    m_gaugeDrawn.reset();
+}
+
+template <class Change> void MergeWindowView::changeGauge(Change change) {
+    QProgressBar* gauge = m_window.PB();
+    // The bar draws itself at once on some changes of its own accord, also when its text stays:
+    // here it is drawn exactly when the percentage changes. A change that does not move the
+    // percentage is drawn with the window's next drawing.
+    gauge->setUpdatesEnabled(false);
+    change(*gauge);
+    gauge->setUpdatesEnabled(true);
+    const QString shown = gauge->text();
+    if (gauge->isVisible() && m_gaugeDrawn != shown) {
+        gauge->repaint();
+        m_gaugeDrawn = shown;
+    }
 }
 
 void MergeWindowView::setGaugeMaximum(int maximum) {
-    m_window.PB()->setMaximum(maximum);
-    m_window.PB()->repaint();
+    changeGauge([maximum](QProgressBar& gauge) { gauge.setMaximum(maximum); });
 }
 
 void MergeWindowView::setGaugePosition(int position) {
-    // The run keeps the event loop busy until it ends: draw the new share now.
-    m_window.PB()->setValue(position);
-    m_window.PB()->repaint();
+    changeGauge([position](QProgressBar& gauge) { gauge.setValue(position); });
 }
 
 void MergeWindowView::setButtonEnabled(bool enabled) {

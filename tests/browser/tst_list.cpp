@@ -325,8 +325,8 @@ private slots:
         QCOMPARE(texts, QStringList({"SELECT 1", "SELECT 2"}));
     }
 
-    // The filter over a group list the size of a large installation's (its speed per keystroke is
-    // measured by bench/ uc-bench-filter).
+    // The filter over as many groups as a large installation has. How long it takes per keystroke
+    // is measured by bench/run filter, not here.
     void filtersManyGroups_data() {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("needle"); // what a passing value holds, at its start or anywhere

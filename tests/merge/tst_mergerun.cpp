@@ -2,6 +2,7 @@
 // the closing boxes, what reaches the database on success, and that a failed run leaves the
 // database exactly as it was.
 
+#include "PaintCounter.h"
 #include "ScratchDatabase.h"
 #include "WindowFixture.h"
 #include "app/EventHandlers.h"
@@ -21,8 +22,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QFrame>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
 #include <map>
 #include <set>
@@ -335,13 +338,44 @@ private slots:
         QCOMPARE(window().browser().cds2().fieldAsText(QStringLiteral("COD_CNT")), principal);
         QVERIFY(!logPanel()->isVisible());
 
+        // The run holds the message loop: the gauge is drawn only at once, as its percentage moves
+        // (0 %, then 33 %, 66 % and 100 % as the principal and the two duplicates are handled), and
+        // each statement is in the log, with its empty line, when it goes out.
+        PaintCounter gaugeDrawings(gauge());
+        QStringList drawingsAtStatements;
+        QStringList notLoggedFirst;
+        bool boxShown = false;
+        m_shown->setBeforeStatement([&](const QString& sql) {
+            if (boxShown) // the lists reloaded after the run
+                return;
+            if (sql != companyCodesSql(group) && sql != maxCodeSql()) {
+                const QStringList log = logLines();
+                if (log.size() < 2 || log[log.size() - 2] != sql || !log.last().isEmpty())
+                    notLoggedFirst << sql;
+            }
+            drawingsAtStatements << QStringLiteral("%1 %2").arg(gaugeDrawings.count).arg(sql.trimmed().left(13));
+        });
+        int drawingsAtBox = -1;
+        bool logAtItsEndAtBox = false;
         Moment atBox;
-        boxes().setOnShow([&](const MessageRecord&) { atBox = moment(); });
+        boxes().setOnShow([&](const MessageRecord&) {
+            boxShown = true;
+            atBox = moment();
+            drawingsAtBox = gaugeDrawings.count;
+            const QScrollBar* scroll = window().Memo()->verticalScrollBar();
+            logAtItsEndAtBox = scroll->maximum() > 0 && scroll->value() == scroll->maximum();
+        });
         clickProcessar();
 
         QCOMPARE(boxes().messages().size(), 1);
         QCOMPARE(boxes().messages()[0].kind, MessageKind::Information);
         QCOMPARE(boxes().messages()[0].text, QStringLiteral("Fim do Processo."));
+        QCOMPARE(notLoggedFirst, QStringList());
+        QCOMPARE(drawingsAtStatements.mid(0, 2), (QStringList{"0 SELECT CNT.CO", "2 UPDATE AG_AGE"}));
+        QCOMPARE(drawingsAtStatements.value(1 + 98), QStringLiteral("3 UPDATE AG_AGE"));
+        QCOMPARE(drawingsAtStatements.mid(1 + 196), (QStringList{"4 SELECT MAX(CA", "4 SET GENERATOR"}));
+        QCOMPARE(drawingsAtBox, 4);
+        QVERIFY(logAtItsEndAtBox);
         // While the box is open: committed, every member handled, the button still disabled.
         QCOMPARE(atBox.gaugePosition, 3);
         QCOMPARE(atBox.gaugeMaximum, 3);
