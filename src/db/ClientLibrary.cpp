@@ -62,17 +62,17 @@ using Module = HMODULE;
 // The system's own text for an error code, in the workstation's language.
 QString systemMessage(DWORD code) {
     wchar_t* text = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     QString message = n ? QString::fromWCharArray(text, qsizetype(n)).trimmed() : QString();
     LocalFree(text);
     return message;
 }
 
 bool isAbsoluteWindowsPath(const QString& file) {
-    const bool driveLetter = file.size() > 2 && file[0].isLetter() && file[1] == u':' &&
-                             (file[2] == u'\\' || file[2] == u'/');
+    const bool driveLetter =
+        file.size() > 2 && file[0].isLetter() && file[1] == u':' && (file[2] == u'\\' || file[2] == u'/');
     const bool unc = file.startsWith(QStringLiteral("\\\\")) || file.startsWith(QStringLiteral("//"));
     return driveLetter || unc;
 }
@@ -90,7 +90,8 @@ Module openModule(const QString& file, QString* detail) {
         SetThreadErrorMode(previousMode, nullptr);
     if (!m) {
         const QString text = systemMessage(code);
-        *detail = text.isEmpty() ? QStringLiteral("erro %1").arg(code) : QStringLiteral("erro %1: %2").arg(code).arg(text);
+        *detail =
+            text.isEmpty() ? QStringLiteral("erro %1").arg(code) : QStringLiteral("erro %1: %2").arg(code).arg(text);
     }
     return m;
 }

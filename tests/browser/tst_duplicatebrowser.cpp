@@ -1,8 +1,8 @@
 #include "ErrorOf.h"
 #include "ScratchDatabase.h"
-#include "browser/DuplicateBrowser.h"
 #include "app/GridBinding.h"
 #include "app/GridModel.h"
+#include "browser/DuplicateBrowser.h"
 
 #include <QSet>
 #include <QSignalSpy>

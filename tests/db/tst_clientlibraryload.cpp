@@ -67,7 +67,8 @@ private slots:
         QFETCH(QString, detail);
         const QString path = m_folder + QDir::separator() + file;
         const QString message = errorOf(path);
-        const QString head = QStringLiteral("Não foi possível carregar a biblioteca do cliente Firebird: ") + path + u'\n';
+        const QString head =
+            QStringLiteral("Não foi possível carregar a biblioteca do cliente Firebird: ") + path + u'\n';
         QVERIFY2(message.startsWith(head), qPrintable(message));
         QVERIFY2(message.mid(head.size()).startsWith(detail), qPrintable(message));
     }

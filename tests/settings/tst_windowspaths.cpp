@@ -43,8 +43,7 @@ constexpr bool kWindows = false;
 #endif
 
 // Picks this host's answer from a row that states both.
-template <typename T>
-T onThisHost(const T& windows, const T& linux) {
+template <typename T> T onThisHost(const T& windows, const T& linux) {
     return kWindows ? windows : linux;
 }
 
@@ -122,7 +121,7 @@ class TestWindowsPaths : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<QTemporaryDir> m_tmp;
-    QString m_root;     // the temporary folder as Qt gives it, with "/"
+    QString m_root; // the temporary folder as Qt gives it, with "/"
     QString m_previousCurrent;
 
     // The temporary folder with backslashes, and through its drive's administrative share.
@@ -215,10 +214,12 @@ private slots:
             onThisHost(gives("$U\\São Tomé\\QOR7\\Relatorios\\", "São Tomé/QOR7/Relatorios"),
                        fails("Não é possível criar o diretório: $U\\São Tomé\\QOR7\\Relatorios\\")));
         row("UNC program folder (differs)", "$U\\São Tomé\\", "qor.ini", server, "B",
-            onThisHost(gives("servidor-qor/3050:D:\\Sistemas\\QOR7\\SGB_DADOS\\"), gives("localhost/3050:SGB_DADOS\\")));
+            onThisHost(gives("servidor-qor/3050:D:\\Sistemas\\QOR7\\SGB_DADOS\\"),
+                       gives("localhost/3050:SGB_DADOS\\")));
         // Windows file names ignore letter case, accented letters included; Linux's do not.
         row("qor.ini named in capitals (differs)", "$W\\Programa\\", "QOR.INI", server, "B",
-            onThisHost(gives("servidor-qor/3050:D:\\Sistemas\\QOR7\\SGB_DADOS\\"), gives("localhost/3050:SGB_DADOS\\")));
+            onThisHost(gives("servidor-qor/3050:D:\\Sistemas\\QOR7\\SGB_DADOS\\"),
+                       gives("localhost/3050:SGB_DADOS\\")));
         row("folder named in other letter case (differs)", "$W\\Programa\\", "qor.ini",
             withFolder("$W\\SÃO TOMÉ\\qor7\\"), "RPT",
             onThisHost(gives("$W\\SÃO TOMÉ\\qor7\\Relatorios\\", "São Tomé/QOR7/Relatorios"),
@@ -329,7 +330,8 @@ private slots:
         QVERIFY2(child.waitForFinished(60000), qPrintable(child.errorString()));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 0);
-        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), QDir::toNativeSeparators(folder) + QDir::separator());
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
+                 QDir::toNativeSeparators(folder) + QDir::separator());
     }
 
     // The program's settings reader beside Windows' own profile reader (GetPrivateProfileStringW)
@@ -347,9 +349,7 @@ private slots:
             QTest::newRow(name) << bytes << key << answer << answer;
         };
         const auto differs = [](const char* name, const QByteArray& bytes, const QString& key, const QString& program,
-                                const QString& windows) {
-            QTest::newRow(name) << bytes << key << program << windows;
-        };
+                                const QString& windows) { QTest::newRow(name) << bytes << key << program << windows; };
         same("names in other letter case", "[qor]\r\nservidor=dbhost\r\n", "SERVIDOR", "dbhost");
         same("blanks around name and value", "[QOR]\r\n \t Ano \t=  20 24 \t\r\n", "Ano", "20 24");
         same("blanks inside the brackets", "  [ QOR ]  \r\nAno=1\r\n", "Ano", "1");
